@@ -1,0 +1,14 @@
+# Native builds use the installed GoogleTest; cross and 32-bit builds compile
+# it from the sources Debian ships, with the same compiler as the project.
+if(CMAKE_CROSSCOMPILING OR CELLARIUM_M32 OR CELLARIUM_SANITIZE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  if(TARGET gtest AND NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+endif()

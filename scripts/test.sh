@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Builds every tree and runs every test suite, then prints one line
+# "N passed, N failed" and exits non-zero on any failure.
+#
+# Trees (under build/): gcc (native, tests and benchmarks), asan (clang with
+# AddressSanitizer and UndefinedBehaviorSanitizer), m32 (32-bit x86 Linux,
+# run under qemu-i386), win64 (MinGW x86_64, tests run under Wine) and win32
+# (MinGW i686, built only: these machines cannot run 32-bit Windows code).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+logs=$root/build/logs
+mkdir -p "$logs"
+passed=0
+failed=0
+
+note() { printf '== %s\n' "$*"; }
+fail() { printf 'FAILED: %s\n' "$*"; failed=$((failed + 1)); }
+
+# tree NAME CMAKE-ARGS...: configure and build; a failure counts once.
+declare -A built
+tree() {
+  local name=$1; shift
+  note "build $name"
+  if cmake -S . -B "build/$name" -G Ninja "$@" >"$logs/$name-configure.log" 2>&1 &&
+     cmake --build "build/$name" -j "$(nproc)" >"$logs/$name-build.log" 2>&1; then
+    built[$name]=1
+  else
+    fail "build $name (see build/logs/$name-*.log)"
+    tail -n 30 "$logs/$name-build.log" "$logs/$name-configure.log" 2>/dev/null
+  fi
+}
+
+# gtest LABEL TREE COMMAND...: run a GoogleTest binary and add up its counts.
+gtest() {
+  local label=$1 name=$2; shift 2
+  [[ -n "${built[$name]:-}" ]] || { fail "$label (tree $name not built)"; return; }
+  note "run $label"
+  local log=$logs/$label.log
+  "$@" >"$log" 2>&1
+  local status=$?
+  local p f
+  p=$(grep -a -o -E '^\[  PASSED  \] [0-9]+' "$log" | grep -o -E '[0-9]+$' | tail -n 1)
+  f=$(grep -a -o -E '^\[  FAILED  \] [0-9]+ tests?,' "$log" | grep -o -E '[0-9]+' | tail -n 1)
+  passed=$((passed + ${p:-0}))
+  failed=$((failed + ${f:-0}))
+  if [[ $status -ne 0 && -z "$f" ]]; then fail "$label exited with status $status"; fi
+  if [[ $status -ne 0 ]]; then grep -a -E '^\[  FAILED  \]|Failure|ERROR|Sanitizer' "$log" | head -n 40; fi
+  printf '   %s passed, %s failed\n' "${p:-0}" "${f:-0}"
+}
+
+# suite LABEL COMMAND...: a script of ours that ends with "N passed, N failed".
+suite() {
+  local label=$1; shift
+  note "run $label"
+  local log=$logs/$label.log
+  "$@" 2>&1 | tee "$log" | grep -a -E '^(FAIL|ok|not ok)' | head -n 80
+  local status=${PIPESTATUS[0]}
+  local line
+  line=$(grep -a -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
+  if [[ -z "$line" ]]; then fail "$label printed no result (status $status)"; return; fi
+  local p=${line%% passed*} f=${line#*passed, }
+  f=${f%% failed*}
+  passed=$((passed + p))
+  failed=$((failed + f))
+  if [[ $status -ne 0 && $f -eq 0 ]]; then fail "$label exited with status $status"; fi
+  printf '   %s\n' "$line"
+}
+
+# ---- trees
+tree gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc -DCELLARIUM_BENCH=ON
+tree asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCELLARIUM_SANITIZE=ON
+tree m32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc -DCELLARIUM_M32=ON
+tree win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+tree win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
+
+# ---- unit tests of the portable core, on every target that can run them
+gtest unit-gcc gcc build/gcc/tests/core_tests
+gtest unit-asan asan build/asan/tests/core_tests
+gtest unit-m32 m32 qemu-i386 build/m32/tests/core_tests
+gtest unit-win64 win64 scripts/wine-run.sh build/win64/tests/core_tests.exe
+
+# ---- kernel fuzzing
+
+# ---- registry and files under Wine
+
+# ---- end to end under Wine
+
+echo
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
