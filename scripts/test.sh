@@ -9,7 +9,9 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-logs=$root/build/logs
+# BUILD_ROOT lets several checkouts or people share one tree without clashing.
+build=${BUILD_ROOT:-build}
+logs=$root/$build/logs
 mkdir -p "$logs"
 passed=0
 failed=0
@@ -22,11 +24,11 @@ declare -A built
 tree() {
   local name=$1; shift
   note "build $name"
-  if cmake -S . -B "build/$name" -G Ninja "$@" >"$logs/$name-configure.log" 2>&1 &&
-     cmake --build "build/$name" -j "$(nproc)" >"$logs/$name-build.log" 2>&1; then
+  if cmake -S . -B "$build/$name" -G Ninja "$@" >"$logs/$name-configure.log" 2>&1 &&
+     cmake --build "$build/$name" -j "$(nproc)" >"$logs/$name-build.log" 2>&1; then
     built[$name]=1
   else
-    fail "build $name (see build/logs/$name-*.log)"
+    fail "build $name (see $build/logs/$name-*.log)"
     tail -n 30 "$logs/$name-build.log" "$logs/$name-configure.log" 2>/dev/null
   fi
 }
@@ -75,10 +77,14 @@ tree win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86
 tree win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 
 # ---- unit tests of the portable core, on every target that can run them
-gtest unit-gcc gcc build/gcc/tests/core_tests
-gtest unit-asan asan build/asan/tests/core_tests
-gtest unit-m32 m32 qemu-i386 build/m32/tests/core_tests
-gtest unit-win64 win64 scripts/wine-run.sh build/win64/tests/core_tests.exe
+gtest unit-gcc gcc "$build/gcc/tests/core_tests"
+gtest unit-asan asan "$build/asan/tests/core_tests"
+gtest unit-m32 m32 qemu-i386 "$build/m32/tests/core_tests"
+gtest unit-win64 win64 scripts/wine-run.sh "$build/win64/tests/core_tests.exe"
+
+if [[ -f "$build/win64/tests/win32_tests.exe" ]]; then
+  gtest win32-win64 win64 scripts/wine-run.sh "$build/win64/tests/win32_tests.exe"
+fi
 
 # ---- kernel fuzzing
 
