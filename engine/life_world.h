@@ -1,0 +1,51 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+#include "random/combined_lcg.h"
+
+// The world state the saver window owns while it runs. The two world buffers
+// and the optional display buffer are pixel memories of bitmaps the window
+// allocates; these pointers only point into them and own nothing.
+//
+// Ownership passes by time: the message thread uses everything here before
+// the simulation thread starts and after the stop handshake; in between only
+// the simulation thread does. stopFlag is the one word both touch while both
+// run.
+struct LifeWorld {
+  // 0 running, -1 stop requested, 1 stopped or never started. Starts at 1 so
+  // a window closed before its thread ever ran does not wait.
+  std::atomic<std::int32_t> stopFlag{1};
+  std::int32_t mutationCountdown = 0;  // counted generations to the next flip
+  std::int32_t worldCols = 0;          // multiple of 32
+  std::int32_t worldRows = 0;          // even
+  std::int32_t displayWidth = 0;       // screen width rounded up
+  std::int32_t displayHeight = 0;      // screen height rounded up
+  std::uint8_t* worldBitsA = nullptr;  // pixel memory of the first world bitmap
+  std::uint8_t* worldBitsB = nullptr;  // pixel memory of the second
+  std::uint8_t* currentBits = nullptr; // generation last completed
+  std::uint8_t* nextBits = nullptr;    // the step's destination: the generation before
+  std::uint8_t* displayBits = nullptr; // screen-sized bitmap, or null when not needed
+  std::int32_t bitsSwapped = 0;        // 1 while currentBits is worldBitsB
+  CombinedLCG generator;
+  std::time_t startTime = 0;           // calendar seconds when the thread started
+  std::int32_t generationCount = 0;    // generations since the thread started
+  std::FILE* randBitsFile = nullptr;   // the random-bit log, when asked for
+};
+
+// What the simulation loop needs from whoever shows the frames. The Win32
+// saver window draws through the device context; tests record calls.
+class FrameRenderer {
+ public:
+  virtual void BeginDrawing() = 0;  // once, before the first generation
+  virtual void RenderFrame() = 0;   // each generation: draws nextBits
+  virtual void EndDrawing() = 0;    // once, after the loop
+
+ protected:
+  FrameRenderer() = default;
+  FrameRenderer(const FrameRenderer&) = default;
+  FrameRenderer& operator=(const FrameRenderer&) = default;
+  ~FrameRenderer() = default;
+};
