@@ -20,5 +20,5 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq || { echo "error: apt-get update failed" >&2; exit 1; }
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null ||
   { echo "error: apt-get install failed for: ${missing[*]}" >&2; exit 1; }
