@@ -1,0 +1,75 @@
+#include "ui/options_rules.h"
+
+#include <algorithm>
+
+namespace {
+
+int ClampShift(std::int32_t shift) { return std::clamp<std::int32_t>(shift, 0, kShiftPositionMax); }
+
+std::uint8_t Flag(bool set) { return set ? 1 : 0; }
+
+}  // namespace
+
+int RatePositionFor(std::int32_t rate, bool steadyState) {
+  // Thresholds sit halfway (in powers of two) between the values
+  // RateForPosition produces, so any stored rate lands on the nearest one.
+  const std::int32_t longest = steadyState ? 6 : 32;
+  const std::int32_t middle = steadyState ? 2 : 8;
+  if (rate > longest) return 1;
+  if (rate > middle) return 2;
+  if (rate > 0) return 3;
+  return 0;
+}
+
+std::int32_t RateForPosition(int position, bool steadyState) {
+  const int p = std::clamp(position, 0, kRatePositionMax);
+  if (p == 0) return 0;
+  const int steps = 4 - p;  // 3, 2, 1
+  return std::int32_t{1} << (steadyState ? steps : 2 * steps);
+}
+
+OptionsControls ControlsFor(const LifeSettings& settings) {
+  OptionsControls c;
+  c.worldSize = ClampShift(settings.WorldSize);
+  c.zoom = ClampShift(settings.ZoomFactor);
+  c.initSize = ClampShift(settings.InitSize);
+  const bool steady = settings.MutateAtSteadyState != 0;
+  c.mutationRate = RatePositionFor(settings.WorldMutationRate, steady);
+  c.tileChecked = settings.IsTiled != 0;
+  // Compared as shown: a stored pair such as 5 and 3 shows as 2 and 2.
+  c.tileEnabled = c.worldSize != c.zoom;
+  c.showMutationsChecked = settings.ShowMutations != 0;
+  c.steadyStateChecked = steady;
+  c.steadyStateEnabled = c.mutationRate != 0;
+  c.showMutationsEnabled = c.mutationRate != 0;
+  return c;
+}
+
+void TrackWorldSize(OptionsControls& controls) {
+  if (controls.zoom > controls.worldSize) controls.zoom = controls.worldSize;
+  controls.tileEnabled = controls.zoom != controls.worldSize;
+}
+
+void TrackZoom(OptionsControls& controls) {
+  if (controls.zoom > controls.worldSize) controls.worldSize = controls.zoom;
+  controls.tileEnabled = controls.zoom != controls.worldSize;
+}
+
+void TrackMutationRate(OptionsControls& controls) {
+  const bool enabled = controls.mutationRate != 0;
+  controls.steadyStateEnabled = enabled;
+  controls.showMutationsEnabled = enabled;
+}
+
+void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings) {
+  settings.WorldSize = ClampShift(controls.worldSize);
+  settings.ZoomFactor = ClampShift(controls.zoom);
+  if (settings.ZoomFactor > settings.WorldSize) settings.ZoomFactor = settings.WorldSize;
+  settings.IsTiled = Flag(controls.tileChecked && settings.ZoomFactor != settings.WorldSize);
+  settings.InitSize = ClampShift(controls.initSize);
+  settings.MutateAtSteadyState = Flag(controls.steadyStateChecked);
+  // The box as it is now, not as loaded, picks the table.
+  settings.WorldMutationRate =
+      RateForPosition(controls.mutationRate, settings.MutateAtSteadyState != 0);
+  settings.ShowMutations = Flag(controls.showMutationsChecked);
+}

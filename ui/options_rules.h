@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+
+#include "engine/life_settings.h"
+
+// The options dialog's rules, free of any window: how stored settings become
+// control states, how dragging one slider moves the other, and how the
+// control states become the settings that OK stores. The Win32 dialog only
+// reads and writes the real controls around these functions.
+
+// Slider ranges: the three size sliders run 0..2, the rate slider 0..3.
+inline constexpr int kShiftPositionMax = 2;
+inline constexpr int kRatePositionMax = 3;
+
+// Rate slider position for a stored WorldMutationRate: 0 is "Never", 1 the
+// longest interval, 3 the shortest. Every rate falls into some position;
+// RateForPosition's values map back to their own position.
+int RatePositionFor(std::int32_t rate, bool steadyState);
+
+// Generations between mutations for a rate slider position: 0 for "Never";
+// 8, 4, 2 counted steady generations, or 64, 16, 4 generations when every
+// generation counts. Positions outside 0..3 are clamped first.
+std::int32_t RateForPosition(int position, bool steadyState);
+
+// What the dialog's controls show: slider positions and the check boxes'
+// check and enable states.
+struct OptionsControls {
+  int worldSize = 0;
+  int zoom = 0;
+  int initSize = 0;
+  int mutationRate = 0;
+  bool tileChecked = false;
+  bool tileEnabled = true;
+  bool steadyStateChecked = false;
+  bool steadyStateEnabled = true;
+  bool showMutationsChecked = false;
+  bool showMutationsEnabled = true;
+};
+
+// Controls as set up from loaded settings. Shifts outside 0..2 show at the
+// nearer end of their slider; tiling is disabled when the world-size and zoom
+// sliders show the same position; both mutation boxes are disabled at
+// "Never".
+OptionsControls ControlsFor(const LifeSettings& settings);
+
+// Coupling while a thumb is dragged. World size dragged below the zoom pulls
+// the zoom down with it; zoom dragged above the world size pushes the world
+// size up. Tiling is possible only while the two differ.
+void TrackWorldSize(OptionsControls& controls);
+void TrackZoom(OptionsControls& controls);
+// The mutation boxes mean nothing at "Never"; their check marks stay.
+void TrackMutationRate(OptionsControls& controls);
+
+// OK: the control states written into the settings, in the order OK reads
+// them. Zoom is kept within the world size and tiling needs them to differ,
+// whatever the sliders show (keyboard moves run no coupling). Disabled boxes
+// count with the check they show. The seeds and RuleMutations are untouched.
+void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings);
