@@ -1,0 +1,54 @@
+#include "engine/world_geometry.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/life_world.h"
+
+std::int32_t ClampShift(std::int32_t shift) { return std::clamp(shift, 0, 2); }
+
+std::int32_t RoundUp(std::int32_t x, std::int32_t m) { return (x + m - 1) & ~(m - 1); }
+
+WorldGeometry ComputeWorldGeometry(std::int32_t screenWidth, std::int32_t screenHeight,
+                                   const LifeSettings& settings) {
+  const std::int32_t zoom = ClampShift(settings.ZoomFactor);
+  const std::int32_t shrink = ClampShift(settings.WorldSize);
+  const std::int32_t width = std::clamp(screenWidth, kMinScreenSize, kMaxScreenSize);
+  const std::int32_t height = std::clamp(screenHeight, kMinScreenSize, kMaxScreenSize);
+  WorldGeometry g;
+  g.displayWidth = RoundUp(width, 32 << zoom);
+  g.displayHeight = RoundUp(height, 2 << zoom);
+  g.worldCols = RoundUp(g.displayWidth >> shrink, 32);
+  g.worldRows = RoundUp(g.displayHeight >> shrink, 2);
+  return g;
+}
+
+std::int32_t WorldBytes(const WorldGeometry& geometry) {
+  return geometry.worldCols / 8 * geometry.worldRows;
+}
+
+std::int32_t DisplayBytes(const WorldGeometry& geometry) {
+  return geometry.displayWidth / 8 * geometry.displayHeight;
+}
+
+bool NeedsDisplayBitmap(const LifeSettings& settings) {
+  return settings.IsTiled != 0 || settings.ZoomFactor != 0;
+}
+
+void SetUpWorld(LifeWorld& world, const WorldGeometry& geometry, const LifeSettings& settings,
+                std::uint8_t* bitsA, std::uint8_t* bitsB, std::uint8_t* displayBits) {
+  world.worldCols = geometry.worldCols;
+  world.worldRows = geometry.worldRows;
+  world.displayWidth = geometry.displayWidth;
+  world.displayHeight = geometry.displayHeight;
+  world.worldBitsA = bitsA;
+  world.worldBitsB = bitsB;
+  world.currentBits = bitsA;
+  world.nextBits = bitsB;
+  world.bitsSwapped = 0;
+  world.displayBits = displayBits;
+  if (displayBits != nullptr) {
+    std::memset(displayBits, 0, static_cast<std::size_t>(DisplayBytes(geometry)));
+  }
+  world.mutationCountdown = std::max(settings.WorldMutationRate, 0);
+}
