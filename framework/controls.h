@@ -1,0 +1,64 @@
+#pragma once
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "framework/window.h"
+
+class TDialog;
+
+// A control of a dialog template, seen through a member object of the
+// dialog. The dialog binds it once its window exists and unbinds it when the
+// window goes; the control window itself always belongs to the dialog.
+// Before binding, or after, every operation does nothing and reads 0.
+class TControl : public TWindow {
+ public:
+  TControl(TDialog* dialog, int controlId);
+  ~TControl() override;
+
+  int Id() const { return id; }
+  void Bind(HWND dialogWindow);
+  void Unbind();
+
+  void Enable(bool enable) { EnableWindow(Handle(), enable ? TRUE : FALSE); }
+  bool IsEnabled() const { return IsWindowEnabled(Handle()) != FALSE; }
+
+ protected:
+  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return SendMessageA(Handle(), message, wParam, lParam);
+  }
+
+ private:
+  int id;
+};
+
+// A horizontal slider over a native trackbar. Positions are whole numbers;
+// the trackbar clamps a position it is given into its range.
+class THSlider : public TControl {
+ public:
+  using TControl::TControl;
+
+  void SetRange(int low, int high) { Send(TBM_SETRANGE, TRUE, MAKELPARAM(low, high)); }  // TBM_SETRANGE
+  void SetTicFrequency(int spacing) { Send(TBM_SETTICFREQ, static_cast<WPARAM>(spacing), 0); }  // TBM_SETTICFREQ
+  void SetPosition(int position) { Send(TBM_SETPOS, TRUE, position); }  // TBM_SETPOS
+  int GetPosition() const { return static_cast<int>(Send(TBM_GETPOS, 0, 0)); }  // TBM_GETPOS
+};
+
+// A check box; only BST_CHECKED counts as checked.
+class TCheckBox : public TControl {
+ public:
+  using TControl::TControl;
+
+  void Check() { Send(BM_SETCHECK, BST_CHECKED, 0); }  // BM_SETCHECK
+  void Uncheck() { Send(BM_SETCHECK, BST_UNCHECKED, 0); }  // BM_SETCHECK
+  bool IsChecked() const { return Send(BM_GETCHECK, 0, 0) == BST_CHECKED; }  // BM_GETCHECK
+};
+
+// A static label, here one that shows an icon.
+class TStatic : public TControl {
+ public:
+  using TControl::TControl;
+
+  void SetIcon(HICON icon) { Send(STM_SETICON, reinterpret_cast<WPARAM>(icon), 0); }  // STM_SETICON
+  HICON GetIcon() const { return reinterpret_cast<HICON>(Send(STM_GETICON, 0, 0)); }  // STM_GETICON
+};

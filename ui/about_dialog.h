@@ -1,0 +1,20 @@
+#pragma once
+#include "framework/controls.h"
+#include "framework/dialog.h"
+
+// The About box: the program's icon, title, author, year and the notice that
+// it may be passed on freely; one OK button. Made anew for every opening:
+//
+//   TAboutLifeDlg about(this);
+//   about.Execute();
+class TAboutLifeDlg : public TDialog {
+ public:
+  explicit TAboutLifeDlg(TWindow* parent);
+  ~TAboutLifeDlg() override;
+
+  // Hooks
+  void PrepareWindow() override;
+
+ private:
+  TStatic IconStatic;
+};

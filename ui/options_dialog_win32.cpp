@@ -1,0 +1,121 @@
+#include "ui/options_dialog.h"
+
+#include <utility>
+
+#include "store/settings_store.h"
+#include "ui/about_dialog.h"
+#include "ui/dialog_ids.h"
+#include "ui/options_rules.h"
+
+namespace {
+constexpr const char* kColorChooserTitle = "Pixel Color";
+}  // namespace
+
+// Scroll code 5 (TB_THUMBTRACK) only: the thumb being dragged. Keyboard and
+// channel clicks move a slider without coupling; OK straightens that out.
+const TNotifyRow<TLifeDlg> TLifeDlg::notifyTable[] = {
+    {WM_HSCROLL, IDC_WORLD_SIZE, TB_THUMBTRACK, &TLifeDlg::OnWorldSizeTrack},
+    {WM_HSCROLL, IDC_ZOOM_FACTOR, TB_THUMBTRACK, &TLifeDlg::OnZoomTrack},
+    {WM_HSCROLL, IDC_MUTATION_RATE, TB_THUMBTRACK, &TLifeDlg::OnMutationRateTrack},
+    {WM_COMMAND, IDC_PIXEL_COLOR, BN_CLICKED, &TLifeDlg::OnPixelColor},
+    {WM_COMMAND, IDC_ABOUT, BN_CLICKED, &TLifeDlg::OnAbout},
+};
+
+TLifeDlg::TLifeDlg(TWindow* parentWindow)
+    : TDialog(parentWindow, "IDD_CONFIGURE"),
+      WorldSizeSlider(this, IDC_WORLD_SIZE),
+      ZoomSlider(this, IDC_ZOOM_FACTOR),
+      InitSizeSlider(this, IDC_INIT_SIZE),
+      MutationRateSlider(this, IDC_MUTATION_RATE),
+      TileCheck(this, IDC_TILE_WORLD),
+      SteadyStateCheck(this, IDC_STEADY_STATE),
+      ShowMutationsCheck(this, IDC_SHOW_MUTATIONS) {
+  ColorChoice.Flags = CC_RGBINIT | CC_FULLOPEN;
+  ColorChoice.Color = 0;
+  ColorChoice.CustColors = CustomColors.data();
+}
+
+TLifeDlg::~TLifeDlg() = default;
+
+bool TLifeDlg::HandleNotification(UINT message, int controlId, int code) {
+  return DispatchNotification(*this, notifyTable, message, controlId, code);
+}
+
+void TLifeDlg::PrepareWindow() {
+  TDialog::PrepareWindow();
+  LoadSettings(Settings);
+  // Stored shifts outside the sliders' ranges show at the nearer end.
+  const OptionsControls shown = ControlsFor(Settings);
+  const std::pair<THSlider*, int> sizeSliders[] = {
+      {&WorldSizeSlider, shown.worldSize}, {&ZoomSlider, shown.zoom}, {&InitSizeSlider, shown.initSize}};
+  for (const auto& [slider, position] : sizeSliders) {
+    slider->SetRange(0, kShiftPositionMax);
+    slider->SetTicFrequency(1);
+    slider->SetPosition(position);
+  }
+  MutationRateSlider.SetRange(0, kRatePositionMax);
+  MutationRateSlider.SetTicFrequency(1);
+  MutationRateSlider.SetPosition(shown.mutationRate);
+  // The template's boxes start unchecked and enabled.
+  if (shown.tileChecked) TileCheck.Check();
+  if (!shown.tileEnabled) TileCheck.Enable(false);
+  if (shown.showMutationsChecked) ShowMutationsCheck.Check();
+  if (shown.steadyStateChecked) SteadyStateCheck.Check();
+  if (!shown.steadyStateEnabled) SteadyStateCheck.Enable(false);
+  if (!shown.showMutationsEnabled) ShowMutationsCheck.Enable(false);
+  ColorChoice.Color = Settings.PixelColor;
+}
+
+void TLifeDlg::AcceptControls(int code) {
+  OptionsControls chosen;
+  chosen.worldSize = WorldSizeSlider.GetPosition();
+  chosen.zoom = ZoomSlider.GetPosition();
+  chosen.tileChecked = TileCheck.IsChecked();
+  chosen.initSize = InitSizeSlider.GetPosition();
+  chosen.steadyStateChecked = SteadyStateCheck.IsChecked();
+  chosen.mutationRate = MutationRateSlider.GetPosition();
+  chosen.showMutationsChecked = ShowMutationsCheck.IsChecked();
+  AcceptControlStates(chosen, Settings);
+  SaveSettings(Settings);
+  TDialog::AcceptControls(code);
+}
+
+void TLifeDlg::OnWorldSizeTrack() {
+  OptionsControls sizes;
+  sizes.worldSize = WorldSizeSlider.GetPosition();
+  sizes.zoom = ZoomSlider.GetPosition();
+  const int zoomBefore = sizes.zoom;
+  TrackWorldSize(sizes);
+  if (sizes.zoom != zoomBefore) ZoomSlider.SetPosition(sizes.zoom);
+  TileCheck.Enable(sizes.tileEnabled);
+}
+
+void TLifeDlg::OnZoomTrack() {
+  OptionsControls sizes;
+  sizes.worldSize = WorldSizeSlider.GetPosition();
+  sizes.zoom = ZoomSlider.GetPosition();
+  const int worldBefore = sizes.worldSize;
+  TrackZoom(sizes);
+  if (sizes.worldSize != worldBefore) WorldSizeSlider.SetPosition(sizes.worldSize);
+  TileCheck.Enable(sizes.tileEnabled);
+}
+
+void TLifeDlg::OnMutationRateTrack() {
+  OptionsControls rate;
+  rate.mutationRate = MutationRateSlider.GetPosition();
+  TrackMutationRate(rate);
+  SteadyStateCheck.Enable(rate.steadyStateEnabled);
+  ShowMutationsCheck.Enable(rate.showMutationsEnabled);
+}
+
+void TLifeDlg::OnPixelColor() {
+  // ColorChoice keeps the last accepted colour, so the next opening starts
+  // on it; the colour is stored only if this dialog ends with OK.
+  TChooseColorDialog chooser(this, ColorChoice, kColorChooserTitle);
+  if (chooser.Execute() == IDOK) Settings.PixelColor = ColorChoice.Color;
+}
+
+void TLifeDlg::OnAbout() {
+  TAboutLifeDlg about(this);
+  about.Execute();
+}
