@@ -1,0 +1,91 @@
+#include "saver/scrnsav_window.h"
+
+TScrnSavWindow::TScrnSavWindow(TWindow* parentWindow, const char* windowTitle, HINSTANCE instance)
+    : TFrameWindow(parentWindow, windowTitle, instance) {
+  ShowCursor(FALSE);
+  attributes.style = WS_POPUP;  // no caption, border, system menu, nor WS_VISIBLE
+  attributes.exStyle = 0;       // not topmost
+}
+
+TScrnSavWindow::~TScrnSavWindow() { ShowCursor(TRUE); }
+
+void TScrnSavWindow::PrepareWindow() {
+  TFrameWindow::PrepareWindow();
+  POINT cursor{};
+  if (GetCursorPos(&cursor)) lastMousePos = {cursor.x, cursor.y};
+  RECT desktop{};
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  SetWindowPos(Handle(), HWND_TOP, desktop.left, desktop.top, desktop.right - desktop.left,
+               desktop.bottom - desktop.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+void TScrnSavWindow::IdleStep() {}
+
+const char* TScrnSavWindow::WindowClassName() { return "ScreenSaverClass"; }
+
+void TScrnSavWindow::FillWindowClass(WNDCLASSA& windowClass) {
+  TFrameWindow::FillWindowClass(windowClass);
+  windowClass.hIcon = nullptr;
+  windowClass.style |= CS_SAVEBITS;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+// Input, in the order it is described: the mouse, activation, keys, and the
+// system's own request to start a saver.
+const TMessageRow<TScrnSavWindow> TScrnSavWindow::messageTable[] = {
+    {WM_MOUSEMOVE, &TScrnSavWindow::OnMouseMove},
+    {WM_LBUTTONDOWN, &TScrnSavWindow::OnButtonDown},
+    {WM_RBUTTONDOWN, &TScrnSavWindow::OnButtonDown},
+    {WM_MBUTTONDOWN, &TScrnSavWindow::OnButtonDown},
+    {WM_ACTIVATE, &TScrnSavWindow::OnActivate},
+    {WM_ACTIVATEAPP, &TScrnSavWindow::OnActivateApp},
+    {WM_KEYDOWN, &TScrnSavWindow::OnKeyDown},
+    {WM_SYSKEYDOWN, &TScrnSavWindow::OnSysKeyDown},
+    {WM_SYSCOMMAND, &TScrnSavWindow::OnSysCommand},
+};
+
+LRESULT TScrnSavWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (DispatchTable(*this, messageTable, message, wParam, lParam, result)) return result;
+  return TFrameWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TScrnSavWindow::PostClose() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }
+
+LRESULT TScrnSavWindow::OnMouseMove(WPARAM, LPARAM lParam) {
+  if (MouseMoveCloses(lastMousePos, MousePositionFromParam(lParam))) PostClose();
+  return 0;
+}
+
+LRESULT TScrnSavWindow::OnButtonDown(WPARAM, LPARAM) {
+  PostClose();
+  return 0;
+}
+
+// The default processing still runs: on activation it gives the window the
+// keyboard focus, without which key presses would arrive as system keys.
+LRESULT TScrnSavWindow::OnActivate(WPARAM wParam, LPARAM) {
+  if (ActivateCloses(wParam)) PostClose();
+  return DefaultProcessing();
+}
+
+LRESULT TScrnSavWindow::OnActivateApp(WPARAM wParam, LPARAM) {
+  if (ActivateAppCloses(wParam)) PostClose();
+  return 0;
+}
+
+LRESULT TScrnSavWindow::OnKeyDown(WPARAM wParam, LPARAM) {
+  lastKey = RecordedKey(wParam);
+  PostClose();
+  return 0;
+}
+
+LRESULT TScrnSavWindow::OnSysKeyDown(WPARAM, LPARAM) {
+  PostClose();
+  return 0;
+}
+
+LRESULT TScrnSavWindow::OnSysCommand(WPARAM wParam, LPARAM) {
+  if (IsScreenSaveCommand(wParam)) return 0;
+  return DefaultProcessing();
+}
