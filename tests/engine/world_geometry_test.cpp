@@ -1,0 +1,118 @@
+#include "engine/world_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "engine/life_world.h"
+#include "engine/soup.h"
+
+namespace {
+
+LifeSettings With(int zoom, int world, int init, int tiled = 0) {
+  LifeSettings s;
+  s.ZoomFactor = zoom;
+  s.WorldSize = world;
+  s.InitSize = init;
+  s.IsTiled = static_cast<std::uint8_t>(tiled);
+  return s;
+}
+
+}  // namespace
+
+// Screen and settings to display, world and soup band.
+TEST(WorldGeometry, ScreensAndSettingsGiveTheDocumentedSizes) {
+  struct Case {
+    int width, height, zoom, world, init;
+    WorldGeometry want;
+    SoupBand band;  // rows firstRow..endRow-1, byteCount bytes from firstByte
+  } cases[] = {
+      {800, 600, 1, 1, 2, {832, 600, 416, 300}, {113, 187, 19, 13}},
+      {1024, 768, 1, 1, 2, {1024, 768, 512, 384}, {144, 240, 24, 16}},
+      {640, 480, 0, 0, 0, {640, 480, 640, 480}, {0, 480, 0, 80}},
+      {800, 600, 0, 2, 1, {800, 600, 224, 150}, {38, 112, 7, 14}},
+      {1366, 768, 2, 2, 1, {1408, 768, 352, 192}, {48, 144, 11, 22}},
+      {1, 1, 0, 0, 2, {32, 2, 32, 2}, {1, 1, 1, 1}},  // two rows: no band row
+  };
+  for (const Case& c : cases) {
+    const LifeSettings s = With(c.zoom, c.world, c.init);
+    const WorldGeometry g = ComputeWorldGeometry(c.width, c.height, s);
+    const auto where = ::testing::Message() << c.width << "x" << c.height << " Z" << c.zoom
+                                            << " W" << c.world << " I" << c.init;
+    EXPECT_EQ(g.displayWidth, c.want.displayWidth) << where;
+    EXPECT_EQ(g.displayHeight, c.want.displayHeight) << where;
+    EXPECT_EQ(g.worldCols, c.want.worldCols) << where;
+    EXPECT_EQ(g.worldRows, c.want.worldRows) << where;
+    const SoupBand b = ComputeSoupBand(g.worldCols, g.worldRows, c.init);
+    EXPECT_EQ(b.firstRow, c.band.firstRow) << where;
+    EXPECT_EQ(b.endRow, c.band.endRow) << where;
+    EXPECT_EQ(b.firstByte, c.band.firstByte) << where;
+    EXPECT_EQ(b.byteCount, c.band.byteCount) << where;
+  }
+}
+
+TEST(WorldGeometry, DisplayBitmapOnlyForZoomOrTiling) {
+  EXPECT_TRUE(NeedsDisplayBitmap(With(1, 1, 2)));
+  EXPECT_TRUE(NeedsDisplayBitmap(With(0, 1, 2, 1)));
+  EXPECT_FALSE(NeedsDisplayBitmap(With(0, 1, 2, 0)));
+  // 640x480 Z0 W0 with tiling asked for: normalising drops the tiling.
+  LifeSettings s = With(0, 0, 0, 1);
+  s.NormalizeSettings();
+  EXPECT_FALSE(NeedsDisplayBitmap(s));
+}
+
+// A failed or absurd metric and shifts no load has clamped still give a
+// world of whole words and an even row count, with no overflow or bad shift.
+TEST(WorldGeometry, AnyScreenSizeGivesAUsableWorld) {
+  const int sizes[] = {INT_MIN, -1, 0, 1, 31, 33, 32768, 32769, INT_MAX};
+  const int shifts[] = {INT_MIN, -1, 0, 1, 2, 3, 31, 32, INT_MAX};
+  for (int w : sizes) {
+    for (int shift : shifts) {
+      const WorldGeometry g = ComputeWorldGeometry(w, w, With(shift, shift, shift));
+      EXPECT_GE(g.worldCols, 32) << w << " " << shift;
+      EXPECT_EQ(g.worldCols % 32, 0);
+      EXPECT_GE(g.worldRows, 2);
+      EXPECT_EQ(g.worldRows % 2, 0);
+      EXPECT_GE(g.displayWidth, g.worldCols);
+      EXPECT_LE(g.displayWidth, 32768);
+      EXPECT_LE(g.displayHeight, 32768);
+      EXPECT_GT(WorldBytes(g), 0);
+      EXPECT_GT(DisplayBytes(g), 0);
+    }
+  }
+  const WorldGeometry failed = ComputeWorldGeometry(0, 0, With(1, 1, 2));
+  EXPECT_EQ(failed.worldCols, 32);
+  EXPECT_EQ(failed.worldRows, 2);
+  EXPECT_EQ(failed.displayWidth, 64);
+  EXPECT_EQ(failed.displayHeight, 4);
+}
+
+TEST(WorldGeometry, SetUpPointsAtTheBuffersAndClearsTheDisplay) {
+  const LifeSettings s = With(1, 1, 2);
+  const WorldGeometry g = ComputeWorldGeometry(100, 10, s);
+  std::vector<std::uint8_t> a(static_cast<std::size_t>(WorldBytes(g)));
+  std::vector<std::uint8_t> b(a.size());
+  std::vector<std::uint8_t> display(static_cast<std::size_t>(DisplayBytes(g)), 0xFF);
+  LifeWorld world;
+  world.bitsSwapped = 1;
+  SetUpWorld(world, g, s, a.data(), b.data(), display.data());
+  EXPECT_EQ(world.worldCols, g.worldCols);
+  EXPECT_EQ(world.worldRows, g.worldRows);
+  EXPECT_EQ(world.displayWidth, g.displayWidth);
+  EXPECT_EQ(world.displayHeight, g.displayHeight);
+  EXPECT_EQ(world.currentBits, a.data());
+  EXPECT_EQ(world.nextBits, b.data());
+  EXPECT_EQ(world.worldBitsA, a.data());
+  EXPECT_EQ(world.worldBitsB, b.data());
+  EXPECT_EQ(world.displayBits, display.data());
+  EXPECT_EQ(world.bitsSwapped, 0);
+  EXPECT_EQ(world.mutationCountdown, 4);
+  EXPECT_EQ(std::count(display.begin(), display.end(), 0), static_cast<long>(display.size()));
+
+  LifeSettings never = s;
+  never.WorldMutationRate = 0;
+  SetUpWorld(world, g, never, a.data(), b.data(), nullptr);
+  EXPECT_EQ(world.displayBits, nullptr);
+  EXPECT_EQ(world.mutationCountdown, 0);
+}
