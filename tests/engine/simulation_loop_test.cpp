@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/mutation_policy.h"
+#include "engine/simulation_loop.h"
+#include "engine/tick_clock.h"
+#include "support/life_model.h"
+
+namespace {
+
+const std::uint8_t* LifeRule() {
+  static const LifeSettings settings;
+  return settings.RuleTable;
+}
+
+// A clock that returns the listed readings in turn, then stays on the last.
+std::vector<std::uint32_t> tickReadings;
+size_t tickIndex = 0;
+std::uint32_t ListedTicks() {
+  const std::uint32_t now = tickReadings.empty() ? 0 : tickReadings[std::min(tickIndex, tickReadings.size() - 1)];
+  ++tickIndex;
+  return now;
+}
+struct ListedClock {
+  explicit ListedClock(std::vector<std::uint32_t> readings) {
+    tickReadings = std::move(readings);
+    tickIndex = 0;
+  }
+  TickSource previous = SetTickSource(&ListedTicks);
+  ~ListedClock() { SetTickSource(previous); }
+};
+
+// The world's two buffers, the first holding the start pattern.
+struct TestWorld {
+  model::World a, b;
+  LifeWorld world;
+  explicit TestWorld(const model::World& start) : a(start), b(start.width, start.height) {
+    world.worldCols = start.width;
+    world.worldRows = start.height;
+    world.displayWidth = start.width;
+    world.displayHeight = start.height;
+    world.worldBitsA = world.currentBits = a.bits.data();
+    world.worldBitsB = world.nextBits = b.bits.data();
+    world.generator.Seed(12345, 67890);
+    PrepareSimulationStart(world, 0);
+  }
+  model::World View(const std::uint8_t* bits) const {
+    model::World w(a.width, a.height);
+    std::copy(bits, bits + w.bits.size(), w.bits.begin());
+    return w;
+  }
+};
+
+// Records each frame and the generation it was stepped from; asks for the
+// stop from inside the frame after stopAfter frames (never when 0).
+class RecordingRenderer final : public FrameRenderer {
+ public:
+  RecordingRenderer(TestWorld& t, int stopAfterFrames) : test(t), stopAfter(stopAfterFrames) {}
+  void BeginDrawing() override { ++begins; }
+  void RenderFrame() override {
+    rendered.push_back(test.View(test.world.nextBits));
+    steppedFrom.push_back(test.View(test.world.currentBits));
+    if (++frames == stopAfter) test.world.stopFlag.store(-1);
+  }
+  void EndDrawing() override {
+    ++ends;
+    flagAtEnd = test.world.stopFlag.load();
+  }
+
+  TestWorld& test;
+  int stopAfter;
+  int begins = 0;
+  std::atomic<int> frames{0};
+  std::atomic<int> ends{0};
+  std::int32_t flagAtEnd = 0;
+  std::vector<model::World> rendered, steppedFrom;
+};
+
+model::World Glider() {
+  model::World w(64, 32);
+  for (auto [r, c] : {std::pair{10, 11}, {9, 12}, {8, 10}, {8, 11}, {8, 12}}) w.Set(r, c, true);
+  return w;
+}
+
+LifeSettings DirectSettings(std::int32_t rate, int steadyOnly, int show) {
+  LifeSettings s;
+  s.ZoomFactor = 0;
+  s.WorldSize = 0;
+  s.WorldMutationRate = rate;
+  s.MutateAtSteadyState = static_cast<std::uint8_t>(steadyOnly);
+  s.ShowMutations = static_cast<std::uint8_t>(show);
+  return s;
+}
+
+}  // namespace
+
+TEST(SimulationLoop, DrawsEveryGenerationUntilTheStopThenEndsDrawingBeforeAcknowledging) {
+  ListedClock clock({0});
+  std::mt19937 rng(7);
+  TestWorld t(model::Soup(64, 32, 0.4, rng));
+  t.world.mutationCountdown = 0;
+  LifeSettings settings = DirectSettings(0, 1, 0);
+  RecordingRenderer renderer(t, 5);
+  RunSimulation(t.world, settings, renderer);
+  EXPECT_EQ(renderer.begins, 1);
+  EXPECT_EQ(renderer.frames, 5);
+  EXPECT_EQ(renderer.ends, 1);
+  EXPECT_EQ(renderer.flagAtEnd, -1);  // the window still exists while drawing ends
+  EXPECT_EQ(t.world.stopFlag.load(), 1);
+  EXPECT_EQ(t.world.generationCount, 5);
+  EXPECT_EQ(t.world.bitsSwapped, 1);
+  EXPECT_EQ(t.world.currentBits, t.world.worldBitsB);
+  model::World expected = renderer.steppedFrom[0];
+  model::World scratch(64, 32);
+  for (int g = 0; g < 5; ++g) {
+    model::Step(expected, scratch, LifeRule());
+    std::swap(expected, scratch);
+    EXPECT_EQ(renderer.rendered[static_cast<size_t>(g)].bits, expected.bits) << g;
+  }
+  EXPECT_EQ(t.View(t.world.currentBits).bits, expected.bits);
+}
+
+TEST(SimulationLoop, GivesUpBeforeDrawingWhenTheDisplayBufferIsMissing) {
+  TestWorld t(Glider());
+  LifeSettings settings;  // zoomed: needs the display buffer
+  RecordingRenderer renderer(t, 1);
+  RunSimulation(t.world, settings, renderer);
+  EXPECT_EQ(renderer.begins + renderer.frames + renderer.ends, 0);
+  EXPECT_EQ(t.world.stopFlag.load(), 1);
+  EXPECT_EQ(t.world.generationCount, 0);
+}
+
+TEST(SimulationLoop, NormalisesTheSettingsBeforeDrawing) {
+  ListedClock clock({0});
+  TestWorld t(Glider());
+  std::vector<std::uint8_t> display(64 * 32 / 8);
+  t.world.displayBits = display.data();
+  LifeSettings settings;
+  settings.ZoomFactor = 2;
+  settings.WorldSize = 1;
+  settings.IsTiled = 1;
+  RecordingRenderer renderer(t, 1);
+  RunSimulation(t.world, settings, renderer);
+  EXPECT_EQ(settings.ZoomFactor, 1);
+  EXPECT_EQ(settings.IsTiled, 0);
+  EXPECT_EQ(renderer.frames, 1);
+}
+
+// An empty world is steady; a flipped cell dies in the next generation, and
+// the generation after that differs from two back, so it does not count.
+// Hence rate 4 flips on generations 4, 9, 14. The cell is the one the
+// generator's next 4 bytes pick; shown, it is in that frame, hidden, only in
+// the generation the next step starts from.
+TEST(SimulationLoop, MutationsAtSteadyStateShownInTheFrameOrAfterIt) {
+  for (int show : {1, 0}) {
+    SCOPED_TRACE(show ? "shown" : "hidden");
+    ListedClock clock({0});  // samples see no time pass: no entropy is mixed in
+    TestWorld t(model::World(64, 32));
+    CombinedLCG reference = t.world.generator;
+    LifeSettings settings = DirectSettings(4, 1, show);
+    t.world.mutationCountdown = 4;
+    RecordingRenderer renderer(t, 16);
+    RunSimulation(t.world, settings, renderer);
+    for (int g = 1; g <= 15; ++g) {
+      const bool flipped = g == 4 || g == 9 || g == 14;
+      const model::World& frame = renderer.rendered[static_cast<size_t>(g - 1)];
+      const model::World& nextStart = renderer.steppedFrom[static_cast<size_t>(g)];
+      EXPECT_EQ(frame.Population(), flipped && show ? 1 : 0) << g;
+      EXPECT_EQ(nextStart.Population(), flipped ? 1 : 0) << g;
+      if (!flipped) continue;
+      std::uint8_t r[4];
+      reference.FillBytes(r, 4);
+      const CellFlip cell = MutationTarget(
+          std::uint32_t{r[0]} | std::uint32_t{r[1]} << 8 | std::uint32_t{r[2]} << 16 | std::uint32_t{r[3]} << 24,
+          64, 32);
+      EXPECT_EQ(nextStart.bits[static_cast<size_t>(cell.byteOffset)], cell.mask) << g;
+    }
+  }
+}
+
+TEST(SimulationLoop, GliderIsNeverMutatedAtSteadyStateButIsOnACount) {
+  struct Case {
+    std::int32_t rate;
+    int steadyOnly;
+    std::set<int> flips;
+  };
+  for (const Case& c : {Case{1, 1, {}}, Case{64, 0, {64, 128, 192}}}) {
+    SCOPED_TRACE(c.rate);
+    ListedClock clock({0});
+    TestWorld t(Glider());
+    LifeSettings settings = DirectSettings(c.rate, c.steadyOnly, 0);
+    t.world.mutationCountdown = c.rate;
+    RecordingRenderer renderer(t, 200);
+    RunSimulation(t.world, settings, renderer);
+    std::set<int> flips;
+    for (int g = 1; g < 200; ++g) {
+      const auto& frame = renderer.rendered[static_cast<size_t>(g - 1)].bits;
+      const auto& start = renderer.steppedFrom[static_cast<size_t>(g)].bits;
+      if (frame != start) flips.insert(g);
+    }
+    EXPECT_EQ(flips, c.flips);
+    if (c.flips.empty()) {
+      EXPECT_EQ(t.world.mutationCountdown, c.rate);
+    }
+  }
+}
+
+TEST(SimulationLoop, TimingSamplesFeedTheGeneratorAndTheLog) {
+  LifeSettings settings = DirectSettings(0, 1, 0);  // reads the clock itself
+  ListedClock clock({1000, 1520, 2221});  // loop start, then samples 520 and 701 ms apart
+  TestWorld t(Glider());
+  CombinedLCG reference = t.world.generator;
+  std::FILE* log = std::tmpfile();
+  ASSERT_NE(log, nullptr);
+  t.world.randBitsFile = log;
+  RecordingRenderer renderer(t, 22);
+  RunSimulation(t.world, settings, renderer);
+  for (std::uint8_t bit : {0, 1}) reference.AddEntropy(&bit, 1);
+  EXPECT_EQ(t.world.generator.State1(), reference.State1());
+  EXPECT_EQ(t.world.generator.State2(), reference.State2());
+  std::rewind(log);
+  char text[8] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text, log), 2u);
+  EXPECT_EQ(std::string(text), "01");
+  std::fclose(log);
+}
+
+namespace {
+std::atomic<std::int32_t>* flagToAcknowledge = nullptr;
+std::atomic<int> yields{0};
+void AcknowledgeOnThirdYield() {
+  EXPECT_EQ(flagToAcknowledge->load(), -1);
+  if (++yields == 3) flagToAcknowledge->store(1);
+}
+}  // namespace
+
+TEST(StopHandshake, RequestsOnlyARunningThreadAndWaitsForTheAcknowledgement) {
+  LifeWorld world;  // never started: 1
+  yields = 0;
+  flagToAcknowledge = &world.stopFlag;
+  RequestStopAndWait(world, &AcknowledgeOnThirdYield);
+  EXPECT_EQ(world.stopFlag.load(), 1);  // a stopped thread's 1 is never overwritten
+  EXPECT_EQ(yields, 0);
+  PrepareSimulationStart(world, 0);
+  RequestStopAndWait(world, &AcknowledgeOnThirdYield);
+  EXPECT_EQ(yields, 3);
+  EXPECT_EQ(world.stopFlag.load(), 1);
+  RequestStopAndWait(world, &AcknowledgeOnThirdYield);  // a second close answers at once
+  EXPECT_EQ(yields, 3);
+}
+
+// A frame that takes long: the close returns only once it is drawn and the
+// thread has left its loop.
+TEST(StopHandshake, CloseDuringAGenerationWaitsForItsFrame) {
+  TestWorld t(Glider());
+  LifeSettings settings = DirectSettings(0, 1, 0);
+  std::atomic<bool> inSecondFrame{false}, release{false}, closed{false};
+  class SlowRenderer final : public FrameRenderer {
+   public:
+    SlowRenderer(std::atomic<bool>& in, std::atomic<bool>& go) : inSecond(in), mayGo(go) {}
+    void BeginDrawing() override {}
+    void RenderFrame() override {
+      if (++frames != 2) return;
+      inSecond = true;
+      while (!mayGo) std::this_thread::yield();
+    }
+    void EndDrawing() override { ++ends; }
+    std::atomic<bool>& inSecond;
+    std::atomic<bool>& mayGo;
+    std::atomic<int> frames{0}, ends{0};
+  } renderer(inSecondFrame, release);
+  std::thread simulation([&] { RunSimulation(t.world, settings, renderer); });
+  while (!inSecondFrame) std::this_thread::yield();
+  std::thread closer([&] {
+    RequestStopAndWait(t.world, [] { std::this_thread::yield(); });
+    closed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(t.world.stopFlag.load(), -1);
+  release = true;
+  closer.join();
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(renderer.frames, 2);
+  EXPECT_EQ(renderer.ends, 1);
+  EXPECT_EQ(t.world.generationCount, 2);
+  simulation.join();
+}
