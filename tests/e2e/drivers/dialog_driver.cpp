@@ -1,0 +1,259 @@
+// Drives the options dialog, the About box and the colour chooser of a
+// running cellarium.scr from another process, as a user would: dragging a
+// slider's thumb, pressing keys, clicking buttons, typing into the chooser.
+// Each step prints one line, so the end-to-end checks read what happened.
+//
+//   dialog_driver.exe find "Options for Cellarium" state drag 102 2 state
+//
+// Steps (run in order; the first failing one ends the run with status 1):
+//   find TITLE        wait up to 20 s for a dialog with this caption and
+//                     make it the current one; prints "found TITLE"
+//   gone TITLE        wait up to 20 s until no such dialog is left
+//   state             the options dialog's controls: slider positions and
+//                     "checked/enabled" of the three boxes
+//   drag ID POS       drag slider ID's thumb to POS, one notch at a time
+//   key ID left|right press an arrow key on slider ID (no thumb drag)
+//   click ID          click button ID (BM_CLICK, posted)
+//   press KEY         press escape or enter where the dialog's focus is
+//   close             click the close box (WM_SYSCOMMAND SC_CLOSE)
+//   rgb R G B         type the colour into the chooser's red, green and
+//                     blue fields
+//   texts             every child's text, one line "text ID TEXT" each
+//   icon ID           "icon ID yes|no L T R B": whether static ID holds an
+//                     icon, and its rectangle on screen
+//   rect              the dialog's rectangle on screen, "rect L T R B"
+//   owner             "owner TITLE" of the window that owns the dialog, or
+//                     "owner none"
+//   host              stand in for the host's settings window: a window of
+//                     the dialog class titled "Desktop", kept open for 120 s
+//                     or until it is closed
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "ui/dialog_ids.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+constexpr const char* kDialogClass = "#32770";
+
+// The colour chooser's red, green and blue edit fields.
+constexpr int kChooserRed = 706;
+constexpr int kChooserGreen = 707;
+constexpr int kChooserBlue = 708;
+
+HWND current = nullptr;
+
+HWND WaitForDialog(const char* title, bool present) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND found = FindWindowA(kDialogClass, title);
+    if (found != nullptr && !IsWindowVisible(found)) found = nullptr;
+    if ((found != nullptr) == present) return found;
+    if (GetTickCount() - start > kWaitMs) return present ? nullptr : found;
+    Sleep(50);
+  }
+}
+
+HWND Control(int id) { return GetDlgItem(current, id); }
+
+// Sends with a time limit, so a hung dialog fails the step instead of the
+// whole run.
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+// Lets the dialog's thread work through what was posted to it.
+void Settle() {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(current, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  Sleep(100);
+}
+
+int Position(int id) { return static_cast<int>(SendTo(Control(id), TBM_GETPOS, 0, 0)); }
+
+void PrintBox(const char* name, int id) {
+  HWND box = Control(id);
+  const bool checked = SendTo(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  std::printf(" %s=%d/%d", name, checked ? 1 : 0, IsWindowEnabled(box) ? 1 : 0);
+}
+
+void State() {
+  std::printf("state world=%d zoom=%d init=%d rate=%d", Position(IDC_WORLD_SIZE),
+              Position(IDC_ZOOM_FACTOR), Position(IDC_INIT_SIZE), Position(IDC_MUTATION_RATE));
+  PrintBox("tile", IDC_TILE_WORLD);
+  PrintBox("steady", IDC_STEADY_STATE);
+  PrintBox("show", IDC_SHOW_MUTATIONS);
+  std::printf("\n");
+}
+
+// A thumb dragged across the channel: the trackbar moves to each position
+// the pointer passes and tells its parent TB_THUMBTRACK each time; letting
+// go gives TB_THUMBPOSITION and TB_ENDTRACK.
+void Drag(int id, int target) {
+  HWND slider = Control(id);
+  int position = Position(id);
+  auto notify = [&](int code) {
+    SendTo(current, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(slider));
+  };
+  while (position != target) {
+    position += target > position ? 1 : -1;
+    SendTo(slider, TBM_SETPOS, TRUE, position);
+    notify(TB_THUMBTRACK);
+  }
+  notify(TB_THUMBPOSITION);
+  notify(TB_ENDTRACK);
+}
+
+void PostKey(HWND window, WPARAM key) {
+  PostMessageA(window, WM_KEYDOWN, key, 1);
+  PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND FocusOf(HWND dialog) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+  if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr) return info.hwndFocus;
+  return dialog;
+}
+
+void Type(int id, int value) {
+  HWND edit = Control(id);
+  const std::string text = std::to_string(value);
+  SendTo(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  // What typing makes the field tell its dialog.
+  SendTo(current, WM_COMMAND, MAKEWPARAM(id, EN_UPDATE), reinterpret_cast<LPARAM>(edit));
+  SendTo(current, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(edit));
+}
+
+BOOL CALLBACK PrintText(HWND child, LPARAM) {
+  // WM_GETTEXT, not GetWindowTextA: across processes that only reads the
+  // caption stored with the window, which an edit field never updates.
+  char text[512] = {};
+  SendTo(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  text[sizeof text - 1] = '\0';
+  std::printf("text %d %s\n", GetDlgCtrlID(child), text);
+  return TRUE;
+}
+
+void Icon(int id) {
+  HWND label = Control(id);
+  const auto icon = reinterpret_cast<HICON>(SendTo(label, STM_GETICON, 0, 0));
+  RECT r{};
+  GetWindowRect(label, &r);
+  std::printf("icon %d %s %ld %ld %ld %ld\n", id, icon != nullptr ? "yes" : "no", r.left, r.top,
+              r.right, r.bottom);
+}
+
+void Rect() {
+  RECT r{};
+  GetWindowRect(current, &r);
+  std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+}
+
+void Owner() {
+  HWND owner = GetWindow(current, GW_OWNER);
+  char text[256] = {};
+  if (owner != nullptr) GetWindowTextA(owner, text, sizeof text);
+  std::printf("owner %s\n", owner != nullptr ? text : "none");
+}
+
+// The predefined dialog class, the one the host's settings window has.
+void Host() {
+  HWND host = CreateWindowExA(0, MAKEINTATOM(0x8002), "Desktop", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              600, 400, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr),
+                              nullptr);
+  std::printf("host %s\n", host != nullptr ? "ready" : "failed");
+  std::fflush(stdout);
+  if (host == nullptr) return;
+  SetTimer(nullptr, 0, 120000, nullptr);
+  MSG message{};
+  while (IsWindow(host) && GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (message.message == WM_TIMER && message.hwnd == nullptr) break;
+    DispatchMessageA(&message);
+  }
+}
+
+bool Fail(const char* step, const char* why) {
+  std::printf("error %s: %s\n", step, why);
+  return false;
+}
+
+bool Run(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string step = argv[i];
+    auto arg = [&](int n) -> const char* { return i + n < argc ? argv[i + n] : ""; };
+    auto number = [&](int n) { return std::atoi(arg(n)); };
+    if (step == "find") {
+      current = WaitForDialog(arg(1), true);
+      if (current == nullptr) return Fail("find", arg(1));
+      std::printf("found %s\n", arg(1));
+      i += 1;
+    } else if (step == "gone") {
+      if (WaitForDialog(arg(1), false) != nullptr) return Fail("gone", arg(1));
+      std::printf("gone %s\n", arg(1));
+      i += 1;
+    } else if (step == "host") {
+      Host();
+    } else if (current == nullptr || !IsWindow(current)) {
+      return Fail(step.c_str(), "no dialog");
+    } else if (step == "state") {
+      State();
+    } else if (step == "drag") {
+      Drag(number(1), number(2));
+      std::printf("dragged %d %d\n", number(1), number(2));
+      i += 2;
+    } else if (step == "key") {
+      PostKey(Control(number(1)), std::strcmp(arg(2), "left") == 0 ? VK_LEFT : VK_RIGHT);
+      Settle();
+      std::printf("key %d %s\n", number(1), arg(2));
+      i += 2;
+    } else if (step == "click") {
+      PostMessageA(Control(number(1)), BM_CLICK, 0, 0);
+      Sleep(100);
+      std::printf("clicked %d\n", number(1));
+      i += 1;
+    } else if (step == "press") {
+      PostKey(FocusOf(current), std::strcmp(arg(1), "enter") == 0 ? VK_RETURN : VK_ESCAPE);
+      Sleep(100);
+      std::printf("pressed %s\n", arg(1));
+      i += 1;
+    } else if (step == "close") {
+      PostMessageA(current, WM_SYSCOMMAND, SC_CLOSE, 0);
+      Sleep(100);
+      std::printf("closed\n");
+    } else if (step == "rgb") {
+      Type(kChooserRed, number(1));
+      Type(kChooserGreen, number(2));
+      Type(kChooserBlue, number(3));
+      std::printf("rgb %d %d %d\n", number(1), number(2), number(3));
+      i += 3;
+    } else if (step == "texts") {
+      EnumChildWindows(current, &PrintText, 0);
+    } else if (step == "rect") {
+      Rect();
+    } else if (step == "owner") {
+      Owner();
+    } else if (step == "icon") {
+      Icon(number(1));
+      i += 1;
+    } else {
+      return Fail(step.c_str(), "unknown step");
+    }
+    std::fflush(stdout);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Run(argc, argv) ? 0 : 1; }

@@ -1,0 +1,430 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the options dialog and the About box under Wine.
+
+Runs cellarium.scr in options mode on a virtual display, works its controls
+through tests/e2e/drivers/dialog_driver.exe (the messages a user's drags, key
+presses and clicks produce), and reads back what landed in the registry.
+Finally runs the saver with the stored options and looks at the screen.
+
+    tests/e2e/options_dialog.py BUILD_DIR [--artifacts DIR] [--docs-shot PNG]
+
+BUILD_DIR is a MinGW x86_64 tree (app/cellarium.scr and
+tests/e2e/drivers/dialog_driver.exe). Prints one line per check and ends
+with "N passed, N failed".
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import (Display, HarnessError, PrefixTemplate, Suite, expect,  # noqa: E402
+                     screenshot)
+
+# Displays of this suite, apart from the other suites' (harness default :90-:99).
+harness.DISPLAYS = range(80, 90)
+
+OPTIONS = "Options for Cellarium"
+ABOUT = "About Cellarium"
+CHOOSER = "Pixel Color"
+SAVER = "ScreenSaver.Cellarium"
+
+# Control ids (ui/dialog_ids.h) and the chooser's colour fields.
+WORLD, ZOOM, INIT, RATE = 101, 102, 103, 111
+TILE, STEADY, SHOW = 104, 112, 113
+OK, CANCEL, ABOUT_BUTTON, COLOR_BUTTON = 1, 2, 901, 902
+ICON = 900
+CHOOSER_RED, CHOOSER_GREEN, CHOOSER_BLUE = 706, 707, 708
+
+DEFAULT_STATE = {"world": 1, "zoom": 1, "init": 2, "rate": 2,
+                 "tile": (0, 0), "steady": (1, 1), "show": (0, 1)}
+
+
+def dword(v):
+    return ("REG_DWORD", v)
+
+
+def binary(*b):
+    return ("REG_BINARY", bytes(b))
+
+
+def options(world=1, init=2, zoom=1, tiled=0, rate=4, steady=1, show=0, colour=(0x30, 0xFF, 0xFF)):
+    """The eight values OK stores, with their registry types."""
+    return {"WorldSize": dword(world), "InitSize": dword(init), "ZoomFactor": dword(zoom),
+            "IsTiled": binary(tiled), "WorldMutationRate": dword(rate),
+            "MutateAtSteadyState": binary(steady), "ShowMutations": binary(show),
+            "PixelColor": binary(*colour)}
+
+
+# Values OK never writes; stored beforehand, they must come through untouched.
+BYSTANDERS = {"Seed1": dword(123456), "Seed2": dword(0xFEDCBA98), "RuleMutations": dword(7),
+              "LastRate": ("REG_SZ", "12.50 updates/sec")}
+
+
+class Context:
+    def __init__(self, build, display, template, suite, artifacts, docs_shot):
+        self.display = display
+        self.docs_shot = docs_shot
+        self.template = template
+        self.suite = suite
+        self.artifacts = artifacts
+        self.scr = template.add_program(os.path.join(build, "app", "cellarium.scr"))
+        self.driver = template.add_program(
+            os.path.join(build, "tests", "e2e", "drivers", "dialog_driver.exe"))
+
+
+class OptionsRun:
+    """cellarium.scr in options mode in a fresh prefix, with values stored first."""
+
+    def __init__(self, ctx, *switches, stored=None, host=False):
+        self.ctx = ctx
+        self.prefix = ctx.template.fresh()
+        self.host = None
+        for name, (kind, value) in (stored or {}).items():
+            if kind == "REG_BINARY":
+                value = bytes(value)
+            self.prefix.reg_add(name, kind, value)
+        if host:
+            self.host = self.prefix.start(ctx.driver, "host")
+            expect(ctx.display.wait_window(name="^Desktop$", timeout=30, proc=self.host),
+                   "stand-in host window did not appear")
+        self.proc = self.prefix.start(ctx.scr, *switches)
+
+    def drive(self, *steps, dialog=OPTIONS):
+        """Runs driver steps against the dialog with this caption; their output lines."""
+        status, out = self.prefix.wine(self.ctx.driver, "find", dialog, *map(str, steps), timeout=90)
+        lines = [line.strip() for line in out.splitlines() if line.strip()]
+        expect(status == 0, f"driver failed: {' | '.join(lines[-3:])}")
+        return lines
+
+    def state(self):
+        line = next(l for l in self.drive("state") if l.startswith("state "))
+        values = {}
+        for item in line.split()[1:]:
+            name, value = item.split("=")
+            values[name] = tuple(map(int, value.split("/"))) if "/" in value else int(value)
+        return values
+
+    def texts(self, dialog=OPTIONS):
+        out = {}
+        for line in self.drive("texts", dialog=dialog):
+            if line.startswith("text "):
+                parts = line.split(" ", 2)
+                out.setdefault(int(parts[1]), []).append(parts[2] if len(parts) > 2 else "")
+        return out
+
+    def rect(self, dialog=OPTIONS):
+        line = next(l for l in self.drive("rect", dialog=dialog) if l.startswith("rect "))
+        return tuple(map(int, line.split()[1:]))
+
+    def ended(self, timeout=30):
+        status = self.proc.wait(timeout)
+        expect(status is not None, "the options run did not end")
+        expect(status == 0, f"the options run ended with status {status}")
+
+    def stored(self):
+        return self.prefix.reg_query()
+
+    def close(self):
+        self.prefix.destroy()
+
+
+def expect_state(run, want, what):
+    got = run.state()
+    expect(got == want, f"{what}: controls show {got}, expected {want}")
+
+
+def expect_stored(run, want):
+    got = run.stored()
+    expect(got == want, f"stored {got}, expected {want}")
+
+
+def distinct_colours(image):
+    return len(image.colours())
+
+
+# ---------------------------------------------------------------- checks
+
+def check_defaults_and_cancel(ctx):
+    """/c with nothing stored: the dialog, its defaults, unowned; Cancel stores nothing."""
+    s = ctx.suite
+    run = OptionsRun(ctx, "/c")
+    try:
+        with s.check("/c opens 'Options for Cellarium' with every control of the template"):
+            texts = run.texts()
+            for ident, text in [(TILE, "&Tile World"), (STEADY, "&Only at Steady State"),
+                                (SHOW, "&Show Mutations"), (OK, "OK"), (CANCEL, "Cancel"),
+                                (COLOR_BUTTON, "Pixel &Color"), (ABOUT_BUTTON, "&About")]:
+                expect(texts.get(ident) == [text], f"control {ident} reads {texts.get(ident)}")
+            labels = texts.get(0xFFFF, [])
+            for text in ["&World Size", "&Zoom Factor", "&Initialization Size",
+                         "World &Mutation Rate", "Never", "Often", "None"]:
+                expect(text in labels, f"label {text!r} missing")
+            expect(len(labels) + sum(len(v) for k, v in texts.items() if k != 0xFFFF) == 26,
+                   "the dialog does not hold 26 controls")
+        with s.check("/c with no stored values shows the defaults"):
+            expect_state(run, DEFAULT_STATE, "defaults")
+        with s.check("/c without a host settings window runs unowned"):
+            expect("owner none" in run.drive("owner"), "the dialog has an owner")
+        image = screenshot(ctx.display)
+        left, top, right, bottom = run.rect()
+        shot = image.crop(left, top, right - left, bottom - top)
+        s.save(shot, "options-dialog")
+        if ctx.docs_shot:
+            shot.save_png(ctx.docs_shot)
+        with s.check("Cancel stores nothing and the run returns 0"):
+            run.drive("drag", ZOOM, 0, "click", TILE, "click", CANCEL)
+            run.ended()
+            got = run.stored()
+            expect(not set(got) & set(options()), f"values stored after Cancel: {got}")
+    finally:
+        run.close()
+
+
+def check_rate_three_comes_back_as_four(ctx):
+    s = ctx.suite
+    stored = dict(BYSTANDERS, WorldMutationRate=dword(3), MutateAtSteadyState=binary(1),
+                  PixelColor=binary(10, 20, 30))
+    run = OptionsRun(ctx, "-C", stored=stored)
+    try:
+        with s.check("-C opens the dialog; stored rate 3 with steady state shows position 2"):
+            expect_state(run, dict(DEFAULT_STATE, rate=2), "rate 3")
+        with s.check("OK stores rate 3 as 4, exactly the eight options with their types"):
+            run.drive("click", OK)
+            run.ended()
+            expect_stored(run, dict(BYSTANDERS, **options(rate=4, colour=(10, 20, 30))))
+    finally:
+        run.close()
+
+
+def check_rate_sixty_four_stays(ctx):
+    s = ctx.suite
+    stored = {"WorldMutationRate": dword(64), "MutateAtSteadyState": binary(0)}
+    run = OptionsRun(ctx, "/c:1234", stored=stored)
+    try:
+        with s.check("/c:1234 opens the dialog; stored 64 without steady state shows position 1"):
+            expect_state(run, dict(DEFAULT_STATE, rate=1, steady=(0, 1)), "rate 64")
+        with s.check("Enter stores 64 again"):
+            run.drive("press", "enter")
+            run.ended()
+            expect_stored(run, options(rate=64, steady=0))
+    finally:
+        run.close()
+
+
+def check_never_with_host(ctx):
+    s = ctx.suite
+    stored = {"WorldMutationRate": dword(0), "ShowMutations": binary(1)}
+    run = OptionsRun(ctx, "/c", "1234", stored=stored, host=True)
+    try:
+        with s.check("'/c 1234' opens the dialog owned by the host's settings window"):
+            expect("owner Desktop" in run.drive("owner"), "not owned by the 'Desktop' window")
+        with s.check("stored rate 0 shows 'Never' with both mutation boxes disabled"):
+            expect_state(run, dict(DEFAULT_STATE, rate=0, steady=(1, 0), show=(1, 0)), "rate 0")
+        with s.check("OK stores 'Never' as 0, the disabled boxes as they show"):
+            run.drive("click", OK)
+            run.ended()
+            expect_stored(run, options(rate=0, steady=1, show=1))
+    finally:
+        run.close()
+
+
+def check_ways_out_store_nothing(ctx):
+    s = ctx.suite
+    stored = dict(BYSTANDERS, **options(world=2, zoom=0, tiled=1, init=1, rate=16, steady=0,
+                                        colour=(1, 2, 3)))
+    for way, steps in [("Cancel", ("click", CANCEL)), ("Escape", ("press", "escape")),
+                       ("the close box", ("close",))]:
+        run = OptionsRun(ctx, "/c", stored=stored)
+        try:
+            with s.check(f"{way} after changes stores nothing"):
+                expect_state(run, dict(world=2, zoom=0, init=1, rate=2, tile=(1, 1),
+                                       steady=(0, 1), show=(0, 1)), "stored values")
+                run.drive("drag", WORLD, 0, "drag", INIT, 2, "click", STEADY, "drag", RATE, 0)
+                if way == "Cancel":
+                    # A colour accepted in the chooser, then the dialog cancelled.
+                    run.drive("click", COLOR_BUTTON)
+                    run.drive("rgb", 200, 100, 50, "click", OK, "gone", CHOOSER, dialog=CHOOSER)
+                expect_state(run, dict(world=0, zoom=0, init=2, rate=0, tile=(1, 0),
+                                       steady=(1, 0), show=(0, 0)), "after the changes")
+                run.drive(*steps)
+                run.ended()
+                expect_stored(run, stored)
+        finally:
+            run.close()
+
+
+def check_size_coupling(ctx):
+    s = ctx.suite
+    run = OptionsRun(ctx, "/c")
+    try:
+        with s.check("zoom dragged to '4' with world 'Full' pulls the world to 'Quarter'"):
+            run.drive("drag", WORLD, 0)
+            expect_state(run, dict(DEFAULT_STATE, world=0, zoom=0), "world to Full")
+            run.drive("drag", ZOOM, 2)
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2), "zoom to 4")
+        with s.check("world dragged from 'Quarter' to 'Full' brings zoom '4' down to 'None'"):
+            run.drive("drag", WORLD, 0)
+            expect_state(run, dict(DEFAULT_STATE, world=0, zoom=0), "world to Full")
+        with s.check("world 'Quarter', zoom 'None' to '2' enables tiling, on to '4' disables it"):
+            run.drive("drag", WORLD, 2)
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=0, tile=(0, 1)), "world to Quarter")
+            run.drive("drag", ZOOM, 1)
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=1, tile=(0, 1)), "zoom to 2")
+            run.drive("drag", ZOOM, 2)
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2), "zoom to 4")
+        with s.check("keyboard moves run no coupling; OK still keeps zoom within the world"):
+            run.drive("key", WORLD, "left", "drag", RATE, 1, "click", STEADY)
+            expect_state(run, dict(DEFAULT_STATE, world=1, zoom=2, rate=1, steady=(0, 1)),
+                         "world moved by key")
+            run.drive("click", OK)
+            run.ended()
+            expect_stored(run, options(world=1, zoom=1, tiled=0, rate=64, steady=0))
+    finally:
+        run.close()
+
+
+def check_tiling_and_disabled_boxes(ctx):
+    s = ctx.suite
+    run = OptionsRun(ctx, "/c")
+    try:
+        with s.check("tiling checked, then zoom equal to world: disabled, stored as 0"):
+            run.drive("drag", WORLD, 2, "click", TILE, "drag", ZOOM, 2, "drag", INIT, 0,
+                      "click", SHOW, "drag", RATE, 0)
+            expect_state(run, dict(world=2, zoom=2, init=0, rate=0, tile=(1, 0), steady=(1, 0),
+                                   show=(1, 0)), "after the changes")
+            run.drive("click", OK)
+            run.ended()
+            expect_stored(run, options(world=2, zoom=2, tiled=0, init=0, rate=0, steady=1, show=1))
+    finally:
+        run.close()
+
+
+def about_round(ctx, run, close_steps, pending):
+    run.drive("click", ABOUT_BUTTON)
+    lines = run.drive("icon", ICON, dialog=ABOUT)
+    icon = next(l for l in lines if l.startswith("icon "))
+    parts = icon.split()
+    expect(parts[2] == "yes", "the About box's icon label holds no icon")
+    left, top, right, bottom = map(int, parts[3:7])
+    texts = run.texts(dialog=ABOUT)
+    labels = texts.get(0xFFFF, [])
+    expect("Cellarium 1.0" in labels, f"no title line in {labels}")
+    expect(any("2026" in t for t in labels), "no year line")
+    expect(any("freely" in t and "without charge" in t for t in labels), "no notice")
+    image = screenshot(ctx.display).crop(left, top, right - left, bottom - top)
+    expect(distinct_colours(image) >= 3, "the icon label shows no picture")
+    run.drive(*close_steps, "gone", ABOUT, dialog=ABOUT)
+    expect_state(run, pending, "after the About box")
+    return image
+
+
+def check_about_and_colour(ctx):
+    """About three times over pending changes, the chooser twice, OK; then the saver."""
+    s = ctx.suite
+    run = OptionsRun(ctx, "/c")
+    try:
+        run.drive("drag", ZOOM, 2, "drag", INIT, 1, "click", SHOW)
+        pending = dict(DEFAULT_STATE, world=2, zoom=2, init=1, show=(1, 1))
+        for n, close in enumerate([("click", OK), ("press", "enter"), ("press", "escape")], 1):
+            with s.check(f"'&About' opens 'About Cellarium' with the icon, time {n}, "
+                         f"changes still pending after '{close[-1]}'"):
+                image = about_round(ctx, run, close, pending)
+                if n == 1:
+                    s.save(image, "about-icon")
+        with s.check("'Pixel &Color' opens the chooser titled 'Pixel Color' on the stored colour"):
+            run.drive("click", COLOR_BUTTON)
+            texts = run.texts(dialog=CHOOSER)
+            got = [texts.get(i) for i in (CHOOSER_RED, CHOOSER_GREEN, CHOOSER_BLUE)]
+            expect(got == [["48"], ["255"], ["255"]], f"chooser starts on {got}")
+            run.drive("rgb", 255, 0, 0, "click", OK, "gone", CHOOSER, dialog=CHOOSER)
+        with s.check("a second opening starts on the accepted colour; its Cancel keeps it"):
+            run.drive("click", COLOR_BUTTON)
+            texts = run.texts(dialog=CHOOSER)
+            got = [texts.get(i) for i in (CHOOSER_RED, CHOOSER_GREEN, CHOOSER_BLUE)]
+            expect(got == [["255"], ["0"], ["0"]], f"chooser starts on {got}")
+            run.drive("rgb", 0, 0, 255, "click", CANCEL, "gone", CHOOSER, dialog=CHOOSER)
+        with s.check("OK stores the pending changes and the chosen colour"):
+            run.drive("click", OK)
+            run.ended()
+            expect_stored(run, options(world=2, zoom=2, init=1, show=1, colour=(255, 0, 0)))
+        check_saver_uses_the_options(ctx, run)
+    finally:
+        run.close()
+
+
+def check_saver_uses_the_options(ctx, run):
+    """A saver run after OK draws red cells magnified four times."""
+    s = ctx.suite
+    with s.check("after OK the saver (/s) draws in the new colour at the new zoom"):
+        saver = run.prefix.start(ctx.scr, "/s")
+        try:
+            expect(ctx.display.wait_window(name=f"^{SAVER}$", timeout=30, proc=saver),
+                   "no saver window")
+            time.sleep(3)
+            image = screenshot(ctx.display)
+        finally:
+            saver.kill()
+        s.save(image, "saver-after-options")
+        colours = image.colours()
+        expect(set(colours) <= {0x000000, 0xFF0000}, f"colours other than black and red: "
+               f"{[hex(c) for c in colours if c not in (0, 0xFF0000)][:5]}")
+        expect(colours.get(0xFF0000, 0) > 1000, "hardly any live cells drawn")
+        # Zoom 4: every live cell is a 4 x 4 square on a grid of some phase.
+        best = 0
+        for ox in range(4):
+            for oy in range(4):
+                uniform = total = 0
+                for by in range(oy, image.height - 3, 4):
+                    rows = [image.row(by + k) for k in range(4)]
+                    for bx in range(ox, image.width - 3, 4):
+                        block = {r[bx + i] for r in rows for i in range(4)}
+                        total += 1
+                        uniform += len(block) == 1
+                best = max(best, uniform / total)
+        expect(best > 0.995, f"only {best:.3f} of the 4 x 4 squares are of one colour")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("build", help="MinGW x86_64 build tree")
+    parser.add_argument("--artifacts", help="directory for screenshots")
+    parser.add_argument("--docs-shot", help="where to write the options dialog's picture")
+    parser.add_argument("--only", help="run only the checks whose function name holds this")
+    args = parser.parse_args()
+    suite = Suite(args.artifacts)
+    try:
+        with Display(1024, 768) as display, PrefixTemplate(display) as template:
+            # Wine draws the caption and frame itself: no window manager runs here.
+            base = harness.Prefix(template.path, display)
+            status, out = base.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver",
+                                    "/v", "Managed", "/d", "N", "/f")
+            if status != 0:
+                raise HarnessError(f"reg add Managed failed: {out.strip()}")
+            base.kill()  # the server writes the registry out as it ends
+            with open(os.path.join(template.path, "user.reg"), encoding="latin-1") as f:
+                if '"Managed"="N"' not in f.read():
+                    raise HarnessError("the template's registry lacks Managed=N")
+            ctx = Context(args.build, display, template, suite, args.artifacts, args.docs_shot)
+            for check in (check_defaults_and_cancel, check_rate_three_comes_back_as_four,
+                          check_rate_sixty_four_stays, check_never_with_host,
+                          check_ways_out_store_nothing, check_size_coupling,
+                          check_tiling_and_disabled_boxes, check_about_and_colour):
+                if args.only and args.only not in check.__name__:
+                    continue
+                # The checks inside report themselves; this catches a run
+                # that could not even be set up.
+                try:
+                    check(ctx)
+                except Exception as error:  # noqa: BLE001
+                    suite.report(f"{check.__name__} set-up", False, error)
+    except (HarnessError, OSError, subprocess.SubprocessError) as error:
+        suite.report("the harness could set up Wine and the display", False, error)
+    return suite.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
