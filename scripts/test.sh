@@ -92,6 +92,12 @@ fi
 
 # ---- end to end under Wine
 
+# The options dialog and the About box driven as a user would, then the saver
+# run with what OK stored.
+if [[ -n "${built[win64]:-}" ]]; then
+  suite e2e-dialogs python3 tests/e2e/options_dialog.py "$build/win64" --artifacts "$logs/e2e-dialogs"
+fi
+
 echo
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
