@@ -57,7 +57,7 @@ struct Ops {
       wide = _mm256_setzero_si256();
       pending = 0;
     }
-    __attribute__((target("avx2"))) void Add(V v) {
+    __attribute__((target("avx2"), always_inline)) void Add(V v) {
       const V table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4,
                                        0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
       const V nibbles = _mm256_set1_epi8(0x0F);

@@ -74,7 +74,7 @@ struct Ops {
       wide = _mm512_setzero_si512();
       pending = 0;
     }
-    __attribute__((AVX512_TARGET)) void Add(V v) {
+    __attribute__((AVX512_TARGET, always_inline)) void Add(V v) {
       const V table = _mm512_broadcast_i32x4(
           _mm_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4));
       const V nibbles = _mm512_set1_epi8(0x0F);

@@ -50,7 +50,7 @@ struct Ops {
       wide = _mm_setzero_si128();
       pending = 0;
     }
-    __attribute__((target("sse2"))) void Add(V v) {
+    __attribute__((target("sse2"), always_inline)) void Add(V v) {
       const V ones = Splat(0x5555555555555555ull);
       const V twos = Splat(0x3333333333333333ull);
       const V nibbles = Splat(0x0F0F0F0F0F0F0F0Full);
