@@ -87,6 +87,22 @@ if [[ -f "$build/win64/tests/win32_tests.exe" ]]; then
 fi
 
 # ---- kernel fuzzing
+# libFuzzer (clang, with ASan and UBSan) compares every step kernel with the
+# table kernel on arbitrary worlds and rule tables for FUZZ_SECONDS (60).
+# Only the fuzz target is built in this tree.
+note "build fuzz"
+if cmake -S . -B "$build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCELLARIUM_SANITIZE=ON \
+     -DCELLARIUM_FUZZ=ON -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
+     >"$logs/fuzz-configure.log" 2>&1 &&
+   cmake --build "$build/fuzz" -j "$(nproc)" --target step_kernels_fuzz \
+     >"$logs/fuzz-build.log" 2>&1; then
+  suite fuzz-step-kernels tests/fuzz/run_fuzz.sh "$build/fuzz/tests/fuzz/step_kernels_fuzz" \
+    "${FUZZ_SECONDS:-60}" "$build/fuzz/run"
+else
+  fail "build fuzz (see $build/logs/fuzz-*.log)"
+  tail -n 30 "$logs/fuzz-build.log" "$logs/fuzz-configure.log" 2>/dev/null
+fi
 
 # ---- registry and files under Wine
 
