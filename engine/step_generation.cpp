@@ -5,7 +5,10 @@
 namespace {
 
 // Chosen once, from what the CPU offers: the last available kernel is the
-// fastest. Every kernel gives the table kernel's result bit for bit.
+// fastest. Every kernel gives the table kernel's result bit for bit, for
+// every table: one that is not outer-totalistic goes to the table kernel,
+// and one whose entry 0 is live (empty space comes alive) is decided cell by
+// cell by the bit-sliced kernels, which never skip.
 StepFunction FastestKernel() {
   const auto kernels = AvailableStepKernels();
   return StepKernelFunction(kernels.back());
