@@ -257,10 +257,25 @@ def check_ways_out_store_nothing(ctx):
             run.close()
 
 
+def mouse_drag(ctx, run, control, dx):
+    """Drags the thumb of a slider at its middle position with the real
+    pointer, dx pixels sideways, through a few intermediate moves."""
+    line = next(l for l in run.drive("crect", control) if l.startswith("crect "))
+    left, top, right, _bottom = map(int, line.split()[2:6])
+    x, y = (left + right) // 2, top + 8  # the thumb sits in the upper part
+    steps = ["mousemove", x, y, "mousedown", 1]
+    for k in range(1, 11):
+        steps += ["mousemove", x + dx * k // 10, y, "sleep", 0.05]
+    ctx.display.xdotool(*steps, "mouseup", 1)
+
+
 def check_size_coupling(ctx):
     s = ctx.suite
     run = OptionsRun(ctx, "/c")
     try:
+        with s.check("the zoom thumb dragged with the mouse to '4' pulls the world to 'Quarter'"):
+            mouse_drag(ctx, run, ZOOM, 80)
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2), "zoom dragged to 4")
         with s.check("zoom dragged to '4' with world 'Full' pulls the world to 'Quarter'"):
             run.drive("drag", WORLD, 0)
             expect_state(run, dict(DEFAULT_STATE, world=0, zoom=0), "world to Full")

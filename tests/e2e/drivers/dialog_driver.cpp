@@ -22,6 +22,7 @@
 //   icon ID           "icon ID yes|no L T R B": whether static ID holds an
 //                     icon, and its rectangle on screen
 //   rect              the dialog's rectangle on screen, "rect L T R B"
+//   crect ID          control ID's rectangle on screen, "crect ID L T R B"
 //   owner             "owner TITLE" of the window that owns the dialog, or
 //                     "owner none"
 //   host              stand in for the host's settings window: a window of
@@ -160,6 +161,12 @@ void Rect() {
   std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
 }
 
+void ControlRect(int id) {
+  RECT r{};
+  GetWindowRect(Control(id), &r);
+  std::printf("crect %d %ld %ld %ld %ld\n", id, r.left, r.top, r.right, r.bottom);
+}
+
 void Owner() {
   HWND owner = GetWindow(current, GW_OWNER);
   char text[256] = {};
@@ -241,6 +248,9 @@ bool Run(int argc, char** argv) {
       EnumChildWindows(current, &PrintText, 0);
     } else if (step == "rect") {
       Rect();
+    } else if (step == "crect") {
+      ControlRect(number(1));
+      i += 1;
     } else if (step == "owner") {
       Owner();
     } else if (step == "icon") {
