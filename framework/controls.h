@@ -21,7 +21,6 @@ class TControl : public TWindow {
   void Unbind();
 
   void Enable(bool enable) { EnableWindow(Handle(), enable ? TRUE : FALSE); }
-  bool IsEnabled() const { return IsWindowEnabled(Handle()) != FALSE; }
 
  protected:
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -50,7 +49,6 @@ class TCheckBox : public TControl {
   using TControl::TControl;
 
   void Check() { Send(BM_SETCHECK, BST_CHECKED, 0); }  // BM_SETCHECK
-  void Uncheck() { Send(BM_SETCHECK, BST_UNCHECKED, 0); }  // BM_SETCHECK
   bool IsChecked() const { return Send(BM_GETCHECK, 0, 0) == BST_CHECKED; }  // BM_GETCHECK
 };
 
@@ -60,5 +58,4 @@ class TStatic : public TControl {
   using TControl::TControl;
 
   void SetIcon(HICON icon) { Send(STM_SETICON, reinterpret_cast<WPARAM>(icon), 0); }  // STM_SETICON
-  HICON GetIcon() const { return reinterpret_cast<HICON>(Send(STM_GETICON, 0, 0)); }  // STM_GETICON
 };
