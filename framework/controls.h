@@ -38,7 +38,7 @@ class THSlider : public TControl {
   using TControl::TControl;
 
   void SetRange(int low, int high) { Send(TBM_SETRANGE, TRUE, MAKELPARAM(low, high)); }  // TBM_SETRANGE
-  void SetTicFrequency(int spacing) { Send(TBM_SETTICFREQ, static_cast<WPARAM>(spacing), 0); }  // TBM_SETTICFREQ
+  void SetTicFrequency(int n) { Send(TBM_SETTICFREQ, static_cast<WPARAM>(n), 0); }  // TBM_SETTICFREQ
   void SetPosition(int position) { Send(TBM_SETPOS, TRUE, position); }  // TBM_SETPOS
   int GetPosition() const { return static_cast<int>(Send(TBM_GETPOS, 0, 0)); }  // TBM_GETPOS
 };

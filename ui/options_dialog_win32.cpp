@@ -46,8 +46,9 @@ void TLifeDlg::PrepareWindow() {
   LoadSettings(Settings);
   // Stored shifts outside the sliders' ranges show at the nearer end.
   const OptionsControls shown = ControlsFor(Settings);
-  const std::pair<THSlider*, int> sizeSliders[] = {
-      {&WorldSizeSlider, shown.worldSize}, {&ZoomSlider, shown.zoom}, {&InitSizeSlider, shown.initSize}};
+  const std::pair<THSlider*, int> sizeSliders[] = {{&WorldSizeSlider, shown.worldSize},
+                                                   {&ZoomSlider, shown.zoom},
+                                                   {&InitSizeSlider, shown.initSize}};
   for (const auto& [slider, position] : sizeSliders) {
     slider->SetRange(0, kShiftPositionMax);
     slider->SetTicFrequency(1);

@@ -95,7 +95,8 @@ class OptionsRun:
 
     def drive(self, *steps, dialog=OPTIONS):
         """Runs driver steps against the dialog with this caption; their output lines."""
-        status, out = self.prefix.wine(self.ctx.driver, "find", dialog, *map(str, steps), timeout=90)
+        status, out = self.prefix.wine(self.ctx.driver, "find", dialog, *map(str, steps),
+                                       timeout=90)
         lines = [line.strip() for line in out.splitlines() if line.strip()]
         expect(status == 0, f"driver failed: {' | '.join(lines[-3:])}")
         return lines
