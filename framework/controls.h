@@ -37,8 +37,8 @@ class THSlider : public TControl {
  public:
   using TControl::TControl;
 
-  void SetRange(int low, int high) { Send(TBM_SETRANGE, TRUE, MAKELPARAM(low, high)); }  // TBM_SETRANGE
-  void SetTicFrequency(int n) { Send(TBM_SETTICFREQ, static_cast<WPARAM>(n), 0); }  // TBM_SETTICFREQ
+  void SetRange(int lo, int hi) { Send(TBM_SETRANGE, TRUE, MAKELPARAM(lo, hi)); }  // TBM_SETRANGE
+  void SetTicFrequency(int n) { Send(TBM_SETTICFREQ, WPARAM(n), 0); }  // TBM_SETTICFREQ
   void SetPosition(int position) { Send(TBM_SETPOS, TRUE, position); }  // TBM_SETPOS
   int GetPosition() const { return static_cast<int>(Send(TBM_GETPOS, 0, 0)); }  // TBM_GETPOS
 };
