@@ -105,6 +105,11 @@ else
 fi
 
 # ---- registry and files under Wine
+if [[ -n "${built[win64]:-}" ]]; then
+  suite store-wine tests/store/store_wine_check.sh "$build/win64/tests/store/store_wine_check.exe"
+else
+  fail "store-wine (tree win64 not built)"
+fi
 
 # ---- end to end under Wine
 

@@ -1,0 +1,222 @@
+// A Windows program that runs the store's Win32 back ends against Wine's
+// registry and file system, driven by store_wine_check.sh, which writes the
+// values first with `reg add` and reads the results with `reg query`.
+//
+//   load NAME=TYPE:HEX ...  the key holds exactly these values (HEX: the
+//                           bytes the ANSI read returns); compares every read
+//                           and LoadSettings through the registry with the
+//                           same through an in-memory key holding them
+//   save-settings           SaveSettings of a fixed record
+//   save-seeds S1 S2        SaveSeeds with these seeds (hexadecimal)
+//   rate GENERATIONS SECONDS  SaveRunRate
+//   read NAME               prints the value's size and bytes as read
+//   path                    prints the dump's path by the path rule
+//   dump                    DumpWorld of a 512 x 384 world, bytes i * 7
+//   randbits DIGITS         the random-bit log holding these digits
+// Prints "ok" or lines starting "FAIL"; exit status 0 only when all is well.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/life_settings.h"
+#include "engine/life_world.h"
+#include "store/diagnostic_files.h"
+#include "store/memory_registry.h"
+#include "store/settings_store.h"
+#include "store/store_win32.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Hex(const std::uint8_t* p, std::size_t n) {
+  std::string s;
+  char two[3];
+  for (std::size_t i = 0; i < n; ++i) {
+    std::snprintf(two, sizeof two, "%02X", p[i]);
+    s += two;
+  }
+  return s;
+}
+
+bool ParseHex(const std::string& text, Bytes& out) {
+  if (text.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    char* end = nullptr;
+    const std::string two = text.substr(i, 2);
+    const unsigned long byte = std::strtoul(two.c_str(), &end, 16);
+    if (*end != '\0') return false;
+    out.push_back(static_cast<std::uint8_t>(byte));
+  }
+  return true;
+}
+
+std::string Fields(const LifeSettings& s) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "WorldSize=%d InitSize=%d ZoomFactor=%d IsTiled=%d MutateAtSteadyState=%d "
+                "ShowMutations=%d WorldMutationRate=%d RuleMutations=%d Seed1=%d Seed2=%d "
+                "PixelColor=0x%08X",
+                static_cast<int>(s.WorldSize), static_cast<int>(s.InitSize),
+                static_cast<int>(s.ZoomFactor), s.IsTiled, s.MutateAtSteadyState,
+                s.ShowMutations, static_cast<int>(s.WorldMutationRate),
+                static_cast<int>(s.RuleMutations), static_cast<int>(s.Seed1),
+                static_cast<int>(s.Seed2), static_cast<unsigned>(s.PixelColor));
+  return text;
+}
+
+// A record with fields unlike anything the driver stores.
+LifeSettings Start() {
+  LifeSettings s;
+  s.ZoomFactor = 0;
+  s.WorldSize = 2;
+  s.InitSize = 1;
+  s.IsTiled = 1;
+  s.MutateAtSteadyState = 0;
+  s.ShowMutations = 1;
+  s.WorldMutationRate = 16;
+  s.RuleMutations = 0x5A5A5A5A;
+  s.Seed1 = 0x11223344;
+  s.Seed2 = 0x55667788;
+  s.PixelColor = 0x00332211;
+  return s;
+}
+
+const char* const kNames[] = {"WorldSize",         "InitSize",      "ZoomFactor",
+                              "IsTiled",           "MutateAtSteadyState", "ShowMutations",
+                              "WorldMutationRate", "RuleMutations", "Seed1",
+                              "Seed2",             "PixelColor",    "LastRate"};
+
+int Load(int argc, char** argv) {
+  MemoryRegistry memory;
+  for (int i = 2; i < argc; ++i) {
+    const std::string spec = argv[i];
+    const auto eq = spec.find('=');
+    const auto colon = spec.find(':');
+    Bytes data;
+    if (eq == std::string::npos || colon == std::string::npos || colon < eq ||
+        !ParseHex(spec.substr(colon + 1), data)) {
+      std::printf("FAIL bad value description %s\n", spec.c_str());
+      return 2;
+    }
+    memory.Set(spec.substr(0, eq),
+               static_cast<std::uint32_t>(std::strtoul(spec.c_str() + eq + 1, nullptr, 10)),
+               data);
+  }
+
+  int failures = 0;
+  // The two keys answer every read alike, at every buffer size.
+  {
+    const auto real = WindowsRegistry().OpenSettingsKey(KeyAccess::kRead);
+    const auto model = memory.OpenSettingsKey(KeyAccess::kRead);
+    if (!real) {
+      std::printf("FAIL the key cannot be opened\n");
+      return 1;
+    }
+    for (const char* name : kNames) {
+      for (std::uint32_t capacity : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 16u}) {
+        std::uint8_t a[16], b[16];
+        std::memset(a, 0xEE, sizeof a);
+        std::memset(b, 0xEE, sizeof b);
+        std::uint32_t sizeA = 0, sizeB = 0;
+        const bool okA = real->Read(name, a, capacity, sizeA);
+        const bool okB = model->Read(name, b, capacity, sizeB);
+        if (okA != okB || (okA && (sizeA != sizeB || std::memcmp(a, b, sizeA) != 0))) {
+          std::printf("FAIL read %s into %u bytes: registry %s %s, in memory %s %s\n", name,
+                      capacity, okA ? "ok" : "failed", okA ? Hex(a, sizeA).c_str() : "",
+                      okB ? "ok" : "failed", okB ? Hex(b, sizeB).c_str() : "");
+          ++failures;
+        }
+      }
+    }
+  }
+
+  LifeSettings viaRegistry = Start();
+  LifeSettings viaMemory = viaRegistry;
+  SetRegistryBackend(&WindowsRegistry());
+  LoadSettings(viaRegistry);
+  SetRegistryBackend(&memory);
+  LoadSettings(viaMemory);
+  const std::string a = Fields(viaRegistry);
+  const std::string b = Fields(viaMemory);
+  std::printf("fields %s\n", a.c_str());
+  if (a != b) {
+    std::printf("FAIL in memory the fields load as %s\n", b.c_str());
+    ++failures;
+  }
+  if (failures == 0) std::printf("ok\n");
+  return failures == 0 ? 0 : 1;
+}
+
+int Read(const char* name) {
+  const auto key = WindowsRegistry().OpenSettingsKey(KeyAccess::kRead);
+  std::uint8_t buffer[256];
+  std::uint32_t size = 0;
+  if (!key || !key->Read(name, buffer, sizeof buffer, size)) {
+    std::printf("missing\n");
+    return 1;
+  }
+  std::printf("size=%u bytes=%s\n", size, Hex(buffer, size).c_str());
+  return 0;
+}
+
+int Dump() {
+  std::vector<std::uint8_t> pixels(512 / 8 * 384);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 7);
+  LifeWorld world;
+  world.worldCols = 512;
+  world.worldRows = 384;
+  world.currentBits = pixels.data();
+  DumpWorld(world, kDefaultPixelColor);
+  std::printf("ok\n");
+  return 0;
+}
+
+int RandBits(const char* digits) {
+  std::FILE* log = OpenRandBitsLog(DiagnosticFilePath(kRandBitsFileName));
+  if (log == nullptr) {
+    std::printf("FAIL the log cannot be created\n");
+    return 1;
+  }
+  for (const char* p = digits; *p != '\0'; ++p) std::fprintf(log, "%d", *p - '0');
+  CloseRandBitsLog(log);
+  std::printf("ok\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  InstallWindowsStore();
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "load") return Load(argc, argv);
+  if (mode == "save-settings") {
+    LifeSettings s = Start();
+    s.PixelColor = 0x001E140A;
+    s.WorldMutationRate = 64;
+    SaveSettings(s);
+    return 0;
+  }
+  if (mode == "save-seeds" && argc == 4) {
+    LifeSettings s;
+    s.Seed1 = static_cast<std::int32_t>(std::strtoul(argv[2], nullptr, 16));
+    s.Seed2 = static_cast<std::int32_t>(std::strtoul(argv[3], nullptr, 16));
+    SaveSeeds(s);
+    return 0;
+  }
+  if (mode == "rate" && argc == 4) {
+    SaveRunRate(std::atoi(argv[2]), std::atoi(argv[3]));
+    return 0;
+  }
+  if (mode == "read" && argc == 3) return Read(argv[2]);
+  if (mode == "path") {
+    std::printf("%s\n", DiagnosticFilePath(kLifeDumpFileName).c_str());
+    return 0;
+  }
+  if (mode == "dump") return Dump();
+  if (mode == "randbits" && argc == 3) return RandBits(argv[2]);
+  std::fprintf(stderr, "usage: store_wine_check load|save-settings|save-seeds|rate|read|path|dump|randbits ...\n");
+  return 2;
+}
