@@ -31,10 +31,13 @@ class MemoryRegistry::Key final : public RegistryKey {
 };
 
 bool MemoryRegistry::NoCase::operator()(const std::string& a, const std::string& b) const {
-  auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [&](char x, char y) { return lower(static_cast<unsigned char>(x)) < lower(static_cast<unsigned char>(y)); });
+  // ASCII only, as the value names are.
+  auto lower = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+  };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return lower(x) < lower(y); });
 }
 
 std::unique_ptr<RegistryKey> MemoryRegistry::OpenSettingsKey(KeyAccess access) {

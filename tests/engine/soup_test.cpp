@@ -64,7 +64,8 @@ TEST(Soup, OneFillPerBandRowAtItsOffsetAndEveryOtherByteDead) {
                             k < c.firstByte + c.byteCount;
         const std::uint8_t byte = bits[static_cast<std::size_t>(row * rowBytes + k)];
         if (inBand) {
-          EXPECT_EQ(byte, Marker(static_cast<std::size_t>(row - c.firstRow + 1))) << where << " row " << row << " byte " << k;
+          EXPECT_EQ(byte, Marker(static_cast<std::size_t>(row - c.firstRow + 1)))
+              << where << " row " << row << " byte " << k;
         } else {
           EXPECT_EQ(byte, 0) << where << " row " << row << " byte " << k;
         }

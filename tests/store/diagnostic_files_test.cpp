@@ -78,7 +78,9 @@ TEST(DumpHeader, OnlyWorldsTheFormatCanHold) {
                {0, 2, false},    {-32, 2, false},     {48, 2, false},
                {32, 0, false},   {32, -2, false},     {65536, 2, false},
                {32, 65536, false}, {0x7FFFFFE0, 2, false}};
-  for (const Case& c : cases) EXPECT_EQ(DumpWorldFits(c.cols, c.rows), c.fits) << c.cols << "x" << c.rows;
+  for (const Case& c : cases) {
+    EXPECT_EQ(DumpWorldFits(c.cols, c.rows), c.fits) << c.cols << "x" << c.rows;
+  }
 }
 
 TEST_F(DiagnosticFiles, DumpIsHeaderThenPixelsAsTheyLie) {

@@ -217,6 +217,8 @@ int main(int argc, char** argv) {
   }
   if (mode == "dump") return Dump();
   if (mode == "randbits" && argc == 3) return RandBits(argv[2]);
-  std::fprintf(stderr, "usage: store_wine_check load|save-settings|save-seeds|rate|read|path|dump|randbits ...\n");
+  std::fprintf(stderr,
+               "usage: store_wine_check "
+               "load|save-settings|save-seeds|rate|read|path|dump|randbits ...\n");
   return 2;
 }

@@ -346,7 +346,8 @@ TEST_F(SettingsStore, AnyTypeAndLengthLoadsByLengthAlone) {
       for (const char* name : kLoadOrder) registry.Set(name, type, data);
       LifeSettings s = Marked();
       LoadSettings(s);
-      const std::string where = "type " + std::to_string(type) + ", " + std::to_string(n) + " bytes";
+      const std::string where =
+          "type " + std::to_string(type) + ", " + std::to_string(n) + " bytes";
       EXPECT_EQ(static_cast<std::uint32_t>(s.Seed1), merged(0x11223344u, n)) << where;
       EXPECT_EQ(static_cast<std::uint32_t>(s.Seed2), merged(0x55667788u, n)) << where;
       EXPECT_EQ(static_cast<std::uint32_t>(s.RuleMutations), merged(0x5A5A5A5Au, n)) << where;

@@ -19,10 +19,16 @@ if [[ -z $exe || ! -f $exe ]]; then
 fi
 wine=/usr/lib/wine/wine64
 server=/usr/lib/wine/wineserver
-[[ -x $wine && -x $server ]] || { echo "error: $wine not found (Debian package wine64)" >&2; exit 2; }
+if [[ ! -x $wine || ! -x $server ]]; then
+  echo "error: $wine not found (Debian package wine64)" >&2
+  exit 2
+fi
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-WINEPREFIX=$(mktemp -d /tmp/cellarium-store-wine.XXXXXX) || { echo "error: no temporary folder" >&2; exit 2; }
+if ! WINEPREFIX=$(mktemp -d /tmp/cellarium-store-wine.XXXXXX); then
+  echo "error: cannot make a temporary folder for the Wine prefix" >&2
+  exit 2
+fi
 export WINEPREFIX
 cleanup() {
   "$server" -k 2>/dev/null
@@ -37,6 +43,8 @@ passed=0
 failed=0
 ok() { echo "ok $*"; passed=$((passed + 1)); }
 bad() { echo "FAIL $*"; failed=$((failed + 1)); }
+# verdict STATUS LABEL DETAIL: ok when STATUS is 0, else a failure with DETAIL.
+verdict() { if [[ $1 -eq 0 ]]; then ok "$2"; else bad "$2: $3"; fi; }
 
 # Output goes through a file, not a pipe: services that Wine starts on the
 # way inherit the output and would hold a pipe open. Windows programs end
@@ -116,13 +124,13 @@ for ((c = 0; c < 3 * ${#offsets[@]}; c++)); do
   errors=$(run cmd /c 'C:\values.cmd')
   if [[ -n $errors ]]; then bad "values $c: $errors"; continue; fi
   out=$(check load "${specs[@]}")
-  if [[ $? -eq 0 ]]; then ok "stored values, case $c"; else bad "stored values, case $c: ${specs[*]}: $out"; fi
+  verdict $? "stored values, case $c" "${specs[*]}: $out"
 done
 
 # ---- named cases
 fresh() { run reg delete "$key" /f >/dev/null 2>&1; }
 add() { run reg add "$key" /v "$1" /t "$2" /d "$3" /f >/dev/null || bad "reg add $1 $2 $3"; }
-# expect_fields LABEL PATTERN ARGS...: load, and the fields line has PATTERN.
+# expect_load LABEL PATTERN ARGS...: load, and the fields line has PATTERN.
 expect_load() {
   local label=$1 pattern=$2 out; shift 2
   out=$(check load "$@")
@@ -131,7 +139,8 @@ expect_load() {
 
 fresh
 expect_load "no key: fields stay" "WorldSize=2 InitSize=1 ZoomFactor=0 IsTiled=1"
-if run reg query "$key" >/dev/null; then ok "no key: loading creates it"; else bad "no key: loading did not create the key"; fi
+run reg query "$key" >/dev/null
+verdict $? "no key: loading creates it" "the key is not there"
 
 fresh
 add ZoomFactor REG_DWORD 2
@@ -150,7 +159,8 @@ expect_load "four-byte colour" "PixelColor=0x001E140A" PixelColor=3:0a141eff
 query_is() {
   local out
   out=$(run reg query "$key" /v "$1")
-  if grep -q -x -F "    $1    $2    $3" <<<"$out"; then ok "$1 is $2 $3"; else bad "$1: want $2 $3, reg query said: $out"; fi
+  grep -q -x -F "    $1    $2    $3" <<<"$out"
+  verdict $? "$1 is $2 $3" "reg query said: $out"
 }
 
 fresh
@@ -199,16 +209,19 @@ header=$(head -c 32 "$windir/LifeDump.bmp" | od -An -tx1 | tr -d ' \n')
 want=424d206000000000000020000000
 want+=0c0000000002800101000100
 want+=000000ffff30
-if [[ $size == 24608 && $header == "$want" ]]; then ok "dump of 512x384 replaces the old file"; else bad "dump: size $size header $header"; fi
+[[ $size == 24608 && $header == "$want" ]]
+verdict $? "dump of 512x384 replaces the old file" "size $size, header $header"
 pixels=$(od -An -tx1 -j 32 -N 4 "$windir/LifeDump.bmp" | tr -d ' \n')
 last=$(od -An -tx1 -j 24607 -N 1 "$windir/LifeDump.bmp" | tr -d ' \n')
 # byte i of the pixels is i * 7 mod 256; the last is 24575 * 7 mod 256 = 0xF9
-if [[ $pixels == 00070e15 && $last == f9 ]]; then ok "dump pixels as they lie"; else bad "dump pixels: $pixels ... $last"; fi
+[[ $pixels == 00070e15 && $last == f9 ]]
+verdict $? "dump pixels as they lie" "$pixels ... $last"
 
 printf '0000000000\n' >"$windir/RandBits.txt"
 check randbits 10110 >/dev/null
 content=$(od -An -c "$windir/RandBits.txt" | tr -d ' \n')
-if [[ $content == 10110 ]]; then ok "random-bit log replaces the old file"; else bad "random-bit log holds: $content"; fi
+[[ $content == 10110 ]]
+verdict $? "random-bit log replaces the old file" "it holds $content"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
