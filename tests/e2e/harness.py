@@ -20,20 +20,23 @@ Typical use::
 
 API in short:
 
-* ``Display(width, height)``: an Xvfb server on a free display :90-:99 with
+* ``Display(width, height, shm=True)``: an Xvfb server on a free display :90-:99 with
   the classic stipple root (black and white pixels), so that any part of the
   screen no window covers shows up in a screenshot. ``start``/``stop`` or a
   ``with`` block. xdotool helpers as methods: ``key``, ``click``,
   ``move``, ``moves`` (several moves in one xdotool run, with a pause
   between them), ``search``, ``wait_window``, ``geometry``, ``focus``,
-  ``window_exists``.
+  ``window_exists``. ``shm=False`` turns off the X shared-memory extension,
+  so that screenshots never hold a torn frame.
 * ``screenshot(display)``: the root window as an ``Image`` of 0xRRGGBB values (``px``, width, height,
   ``value``, ``rgb``, ``row``, ``colours``, ``crop``, ``bbox``, ``save_png``).
-* ``PrefixTemplate(display)``: one Wine prefix made with wineboot, once per
-  suite; ``fresh()`` copies it into a new ``Prefix``.
+* ``PrefixTemplate(display, prewarm=False)``: one Wine prefix made with
+  wineboot, once per suite; ``set_values`` and ``add_program`` put registry
+  values and programs into it; ``fresh(display=None)`` copies it into a new
+  ``Prefix`` (with prewarm, the next copy is started in the background).
 * ``Prefix``: ``env``, ``wine(args)`` (runs a Wine program to its end),
   ``start(program, *args)`` (a running ``Process``), ``reg_add``,
-  ``reg_query``, ``windows_dir``, ``install`` (copies a program into
+  ``reg_import`` (several values at once), ``reg_query``, ``windows_dir``, ``install`` (copies a program into
   C:\\windows\\system32 and returns its Windows path), ``kill`` (ends its
   wineserver and every process of the prefix) and ``destroy``.
 * ``Process``: ``wait(timeout)`` gives the exit status or None,
@@ -104,8 +107,12 @@ def _poll(predicate, timeout, interval=0.05):
 class Display:
     """An Xvfb server of the given size on a free display number."""
 
-    def __init__(self, width, height, depth=24):
+    def __init__(self, width, height, depth=24, shm=True):
         self.width, self.height, self.depth = width, height, depth
+        # Without the shared-memory extension a client's image reaches the
+        # server in one request, copied when it is sent: a screenshot can
+        # then never catch a frame half drawn over the previous one.
+        self.shm = shm
         self.number = None
         self.proc = None
         self.log = None
@@ -131,7 +138,8 @@ class Display:
             # areas are visible in screenshots.
             self.proc = subprocess.Popen(
                 ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
-                 "-nolisten", "tcp", "-retro", "-noreset"],
+                 "-nolisten", "tcp", "-retro", "-noreset"]
+                + ([] if self.shm else ["-extension", "MIT-SHM"]),
                 stdout=self.log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                 start_new_session=True)
             self.number = number
@@ -421,7 +429,8 @@ class Prefix:
         env = self.display.env() if self.display else dict(os.environ)
         env["WINEPREFIX"] = self.path
         env["WINEDEBUG"] = "-all"
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        # No Mono or Gecko installers; no menu entries written into $HOME.
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"
         return env
 
     @property
@@ -480,6 +489,29 @@ class Prefix:
         status, out = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
         if status != 0:
             raise HarnessError(f"reg add {name} failed with status {status}: {out.strip()}")
+
+    def reg_import(self, values, key=SAVER_KEY):
+        """Writes several values with one Wine program (reg import):
+        {name: (kind, data)} with the kinds and data of reg_add."""
+        lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER', 1)}]"]
+        for name, (kind, data) in values.items():
+            if kind == "REG_DWORD":
+                text = f"dword:{int(data) & 0xFFFFFFFF:08x}"
+            elif kind == "REG_BINARY":
+                blob = bytes.fromhex(data) if isinstance(data, str) else bytes(data)
+                text = "hex:" + ",".join(f"{b:02x}" for b in blob)
+            elif kind == "REG_SZ":
+                text = '"' + str(data).replace("\\", "\\\\").replace('"', '\\"') + '"'
+            else:
+                raise HarnessError(f"reg_import: unsupported type {kind}")
+            lines.append(f'"{name}"={text}')
+        path = os.path.join(self.windows_dir, "temp", "harness-import.reg")
+        with open(path, "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+        status, out = self.wine("reg", "import", "C:\\windows\\temp\\harness-import.reg")
+        os.remove(path)
+        if status != 0:
+            raise HarnessError(f"reg import failed with status {status}: {out.strip()}")
 
     def reg_query(self, key=SAVER_KEY):
         """Every value of the key as {name: (type, value)}: REG_DWORD as int,
@@ -555,6 +587,12 @@ class PrefixTemplate:
             raise HarnessError(f"wineboot failed (status {status}): {out.strip()[-500:]}")
         return self
 
+    def set_values(self, values, key=SAVER_KEY):
+        """Registry values every fresh prefix starts with ({name: (kind, data)})."""
+        prefix = Prefix(self.path, self.display)
+        prefix.reg_import(values, key)
+        prefix.kill()  # the server writes the registry files as it ends
+
     def add_program(self, program, name=None):
         """Copies a program into the template's system32, so every fresh
         prefix has it; returns its Windows path."""
@@ -562,27 +600,33 @@ class PrefixTemplate:
         shutil.copy2(program, os.path.join(self.path, "drive_c", "windows", "system32", name))
         return "C:\\windows\\system32\\" + name
 
-    def fresh(self):
-        """A new prefix, copied from the template. With prewarm, the first
-        Wine program of a prefix (which starts the prefix's services, some
-        seconds) has already run, in the background, while the previous
-        prefix was in use."""
-        if self._next is None:
-            prefix = self._copy()
-            prefix.wine("reg", "query", r"HKCU\Software\Wine")
-        else:
-            thread, prefix = self._next
-            thread.join()
+    def fresh(self, display=None):
+        """A new prefix, copied from the template, for the display (default:
+        the template's). With prewarm, the first Wine program of a prefix
+        (which starts the prefix's services, some seconds) has already run,
+        in the background, while the previous prefix was in use."""
+        display = display or self.display
+        prefix = None
+        if self._next is not None:
+            thread, ahead = self._next
             self._next = None
+            thread.join()
+            if ahead.display is display:
+                prefix = ahead
+            else:  # made for another screen: its Wine session knows the wrong size
+                ahead.kill()
+        if prefix is None:
+            prefix = self._copy(display)
+            prefix.wine("reg", "query", r"HKCU\Software\Wine")
         if self.prewarm:
-            ahead = self._copy()
+            ahead = self._copy(display)
             thread = threading.Thread(target=ahead.wine,
                                       args=("reg", "query", r"HKCU\Software\Wine"), daemon=True)
             thread.start()
             self._next = (thread, ahead)
         return prefix
 
-    def _copy(self):
+    def _copy(self, display):
         self.count += 1
         dest = os.path.join(self.root, f"run{self.count}")
         shared = tuple(os.path.join(self.path, s) for s in self.SHARED)
@@ -593,7 +637,7 @@ class PrefixTemplate:
             else:
                 shutil.copy2(src, dst, follow_symlinks=follow_symlinks)
         shutil.copytree(self.path, dest, symlinks=True, copy_function=copy)
-        prefix = Prefix(dest, self.display)
+        prefix = Prefix(dest, display)
         self.made.append(prefix)
         return prefix
 
@@ -603,12 +647,18 @@ class PrefixTemplate:
     def __exit__(self, *exc):
         self.destroy()
 
-    def destroy(self):
+    def discard_ahead(self):
+        """Ends the prefix being made ready in the background, if any."""
         if self._next is not None:
             self._next[0].join(120)
+            self._next[1].kill()
             self._next = None
+
+    def destroy(self):
+        self.discard_ahead()
         for prefix in self.made:
-            prefix.kill()
+            if os.path.isdir(prefix.path):
+                prefix.kill()
         Prefix(self.path, self.display).kill()
         shutil.rmtree(self.root, ignore_errors=True)
 

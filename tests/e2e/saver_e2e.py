@@ -1,0 +1,761 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the saver: the real x86_64 cellarium.scr under Wine
+on Xvfb, driven with X input, judged by screenshots, the registry and the
+files it leaves in the Windows directory.
+
+    tests/e2e/saver_e2e.py SCR [--artifacts DIR] [--only REGEX] [--cycles N]
+
+SCR is the built program (for example build/win64/app/cellarium.scr).
+Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
+"N passed, N failed"; exits non-zero when a check failed.
+"""
+
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import (Display, HarnessError, PrefixTemplate, Suite, expect,  # noqa: E402
+                     screenshot, stray_processes)
+import lifeworld  # noqa: E402
+
+SAVER = "ScreenSaver.Cellarium"
+DEFAULT_COLOUR = 0x30FFFF          # red 48, green 255, blue 255
+STIPPLE = {0x000000, 0xFFFFFF}     # the bare Xvfb root
+START_SEEDS = (0x13579BDF, 0x2468ACE0)
+RATE_TEXT = re.compile(r"^\d+\.\d\d updates/sec$")
+OLD_DUMP = b"BM an older dump that a run must leave alone"
+OLD_BITS = b"0110 kept"
+
+
+def hexcolour(v):
+    return f"#{v:06x}"
+
+
+class Outcome:
+    """What one saver run did."""
+
+    def __init__(self, name):
+        self.name = name
+        self.error = None        # the run could not be carried out as planned
+        self.status = None       # exit status; None: still running at the timeout
+        self.window = None
+        self.geometry = None
+        self.shot = None         # screenshot a second after drawing started
+        self.shot_reason = "no screenshot taken"  # why it is not the expected picture
+        self.torn = []           # reasons of the screenshots judged before it
+        self.still_running = None
+        self.registry = {}
+        self.files = {}          # name -> bytes, or None when absent
+        self.mtimes = {}
+        self.seconds = 0.0
+        self.lingering = []      # processes of the program left after it ended
+        self.prepared = {}       # files put into the Windows directory before the run
+        self.dump = False        # ended by the S key: a dump is due
+        self.randbits = False    # run with /r
+
+
+class Context:
+    def __init__(self, args, suite):
+        self.args = args
+        self.suite = suite
+        self.display = None
+        self.template = None
+        self.scr = None
+        self.outcomes = []
+        self.current = None     # the saver process of the run under way
+        self.clients = []       # other programs a run started
+
+    def fresh(self):
+        return self.template.fresh(self.display)
+
+
+def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
+              action=None, close=None, shot=True, settle=1.0, dump=False):
+    """Runs the saver once in a fresh prefix and records what happened.
+
+    settings: registry values {name: (type, data)} written before the run.
+    files: {name: bytes} put into the Windows directory before the run.
+    action(ctx, outcome): input while it runs (after the screenshot) that
+    must not end it; close(ctx, outcome): the input that should end it.
+    """
+    d = ctx.display
+    out = Outcome(name)
+    out.prepared = dict(files or {})
+    out.dump = dump
+    out.randbits = any(a and a[0] in "-/" and a[1:2].lower() == "r" for a in args)
+    prefix = ctx.fresh()
+    proc = None
+    started = time.monotonic()
+    try:
+        if settings:
+            prefix.reg_import(settings)
+        for fname, blob in (files or {}).items():
+            path = os.path.join(prefix.windows_dir, fname)
+            with open(path, "wb") as f:
+                f.write(blob)
+            os.utime(path, (1_000_000_000, 1_000_000_000))
+        d.move(d.width // 2, d.height // 2)
+        if hold_shift:
+            d.xdotool("keydown", "Shift_L")
+        proc = prefix.start(ctx.scr, *args)
+        ctx.current = proc
+        out.window = d.wait_window(name=SAVER, proc=proc, timeout=40)
+        if out.window is None:
+            out.error = (f"no window titled {SAVER} appeared (process "
+                         f"{'ended with status %s' % proc.wait(0) if not proc.running() else 'still running'})")
+            return out
+        out.geometry = d.geometry(out.window)
+        colour = expected_colour(settings)
+        if shot:
+            # Wait until the stipple is gone and live cells show, then one more second.
+            def drawn():
+                img = screenshot(d)
+                counts = img.colours()
+                return img if counts.get(colour, 0) and 0xFFFFFF not in counts else None
+            end = time.monotonic() + 20
+            while time.monotonic() < end and not drawn():
+                time.sleep(0.2)
+            time.sleep(settle)
+            # Wine hands frames to the X server while the next frame is being
+            # drawn, so a screenshot can hold the top of one frame and the
+            # bottom of the next (a tear along one row). A fault of the
+            # program shows in every frame: judge up to four screenshots.
+            judge = picture_judge(ctx, settings)
+            for attempt in range(4):
+                out.shot = screenshot(d)
+                out.shot_reason = judge(out.shot)
+                if out.shot_reason is None:
+                    break
+                out.torn.append(out.shot_reason)
+        else:
+            time.sleep(settle)
+        if action:
+            action(ctx, out)
+            out.still_running = proc.running()
+        if close:
+            close(ctx, out)
+        out.status = proc.wait(20)
+        if hold_shift:
+            d.xdotool("keyup", "Shift_L")
+            hold_shift = False
+        out.seconds = time.monotonic() - started
+        if out.status is not None:
+            time.sleep(0.2)
+            out.lingering = [p for p in stray_processes(None, prefix.path)
+                             if "cellarium" in _cmdline(p).lower()]
+        out.registry = prefix.reg_query()
+        for fname in ("LifeDump.bmp", "RandBits.txt"):
+            path = os.path.join(prefix.windows_dir, fname)
+            if os.path.exists(path):
+                with open(path, "rb") as f:
+                    out.files[fname] = f.read()
+                out.mtimes[fname] = os.path.getmtime(path)
+            else:
+                out.files[fname] = None
+    except HarnessError as e:
+        out.error = str(e)
+    finally:
+        if hold_shift:
+            d.xdotool("keyup", "Shift_L", check=False)
+        if proc is not None and proc.running():
+            proc.kill()
+        for client in ctx.clients:
+            client.kill()
+            client.wait(10)
+        ctx.clients = []
+        prefix.destroy()
+        ctx.outcomes.append(out)
+        if out.shot is not None:
+            ctx.suite.save(out.shot, name)
+    return out
+
+
+def _cmdline(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return f.read().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return ""
+
+
+def expected_colour(settings):
+    if settings and "PixelColor" in settings:
+        r, g, b = settings["PixelColor"][1][:3]
+        return (r << 16) | (g << 8) | b
+    return DEFAULT_COLOUR
+
+
+def layout_settings(zoom, world, tiled=0, colour=None):
+    s = {"ZoomFactor": ("REG_DWORD", zoom), "WorldSize": ("REG_DWORD", world),
+         "IsTiled": ("REG_BINARY", bytes([tiled]))}
+    if colour is not None:
+        s["PixelColor"] = ("REG_BINARY", bytes([(colour >> 16) & 255, (colour >> 8) & 255,
+                                                colour & 255]))
+    return s
+
+
+# ---------------------------------------------------------------- closing inputs
+
+def press(*keys):
+    def close(ctx, out):
+        ctx.display.key(*keys)
+    return close
+
+
+def click(button):
+    def close(ctx, out):
+        ctx.display.click(button)
+    return close
+
+
+def jump(ctx, out):
+    d = ctx.display
+    x, y = d.pointer()
+    d.move(x + 40, y + 30)
+
+
+def slow_moves(ctx, out):
+    """Steps of at most 8 pixels across the whole screen, then single moves
+    just under the jump threshold (20 on an axis; more on one axis only)."""
+    d = ctx.display
+    w, h = d.width, d.height
+    cx, cy = w // 2, h // 2
+    path = [(cx - i * 8, cy - i * 6) for i in range(1, 60)]
+    x, y = path[-1]
+    path += [(x + i * 8, y) for i in range(1, (w - 2 * x) // 8)]
+    x, y = path[-1]
+    path += [(x, y + i * 8) for i in range(1, (h - 2 * y) // 8)]
+    d.moves(path, pause=0.02)
+    x, y = path[-1]
+    big = []
+    for dx, dy in ((-20, -20), (-30, -20), (-20, -30), (-21, -20), (-20, -21), (-60, 0), (0, -60)):
+        x, y = x + dx, y + dy
+        big.append((x, y))
+    d.moves(big, pause=0.15)
+    time.sleep(0.5)
+
+
+def activate_x_client(ctx, out):
+    """Another X client takes the input focus, as a window manager does when
+    the user picks another application."""
+    d = ctx.display
+    d.focus(out.window)           # the saver holds the focus first, as under a window manager
+    time.sleep(0.3)
+    expect_alive = ctx.current.running()
+    other = subprocess.Popen(["xlogo", "-geometry", "100x100+20+20"], env=d.env(),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ctx.clients.append(other)
+    win = d.wait_window(name="^xlogo$", timeout=20)
+    if win is None or not expect_alive:
+        out.still_running = expect_alive
+        raise HarnessError("xlogo did not show a window" if win is None
+                           else "the saver ended when it was given the focus")
+    d.focus(win)
+
+
+# ---------------------------------------------------------------- judging a picture
+
+def judge_picture(img, g, colour):
+    """None when the screenshot shows exactly the layout of geometry g in
+    colour on black; else the first reason why not."""
+    counts = img.colours()
+    others = {c: n for c, n in counts.items() if c not in (0, colour)}
+    if others:
+        top = sorted(others.items(), key=lambda kv: -kv[1])[:3]
+        stipple = " (the bare root shows: the window does not cover the screen)" \
+            if 0xFFFFFF in others else ""
+        return (f"{sum(others.values())} pixels neither black nor {hexcolour(colour)}: "
+                + ", ".join(f"{hexcolour(c)} x{n}" for c, n in top) + stipple)
+    if not counts.get(colour):
+        return f"no live cell ({hexcolour(colour)}) on the screen"
+    rects = lifeworld.placements(g)
+    visible = [lifeworld.clip(r, img.width, img.height) for r in rects]
+    # Live cells only inside the world's copies.
+    outside = 0
+    for y in range(img.height):
+        row = img.row(y)
+        spans = sorted((l, r) for (l, t, r, b) in filter(None, visible) if t <= y < b)
+        x = 0
+        for l, r in spans:
+            if l > x:
+                outside += row[x:l].count(colour)
+            x = max(x, r)
+        outside += row[x:].count(colour)
+    if outside:
+        return (f"{outside} live pixels outside the world's place "
+                f"{[(l, t, r - l, b - t) for (l, t, r, b) in filter(None, visible)]}")
+    # Every cell a uniform scale x scale block on the layout's grid.
+    s = g["scale"]
+    if s > 1:
+        for rect, vis in zip(rects, visible):
+            bad = nonuniform_blocks(img, rect, vis, s)
+            if bad:
+                return (f"{bad} cells of the copy at {rect[:2]} are not uniform "
+                        f"{s}x{s} blocks on the grid from {rect[:2]}")
+    # Tiles: identical copies within this one screenshot.
+    if len(rects) > 1:
+        base, bvis = rects[0], visible[0]
+        for rect, vis in zip(rects[1:], visible[1:]):
+            if vis is None:
+                continue
+            diff = tile_difference(img, base, bvis, rect, vis)
+            if diff:
+                return f"the tile at {rect[:2]} differs from the tile at {base[:2]} in {diff} pixels"
+    for rect, vis in zip(rects, visible):
+        if vis and not any(img.row(y)[vis[0]:vis[2]].count(colour) for y in range(vis[1], vis[3])):
+            return f"no live cell in the copy at {rect[:2]}"
+    return None
+
+
+def nonuniform_blocks(img, rect, vis, s):
+    left, top = rect[0], rect[1]
+    l, t, r, b = vis
+    bad = 0
+    for y in range(t, b):
+        block_top = max(t, top + (y - top) // s * s)
+        seg = img.row(y)[l:r]
+        if y != block_top:
+            first = img.row(block_top)[l:r]
+            if seg != first:
+                bad += sum(1 for a, c in zip(seg, first) if a != c)
+            continue
+        a = (left - l) % s      # index in seg where the first whole block starts
+        if a and len(set(seg[:a])) > 1:
+            bad += 1
+        base = seg[a::s]
+        for o in range(1, s):
+            other = seg[a + o::s]
+            if other != base[:len(other)]:
+                bad += sum(1 for p, q in zip(other, base) if p != q)
+    return bad
+
+
+def tile_difference(img, base, bvis, rect, vis):
+    # compare the region visible in both, in tile-relative coordinates
+    x0 = max(bvis[0] - base[0], vis[0] - rect[0])
+    x1 = min(bvis[2] - base[0], vis[2] - rect[0])
+    y0 = max(bvis[1] - base[1], vis[1] - rect[1])
+    y1 = min(bvis[3] - base[1], vis[3] - rect[1])
+    diff = 0
+    for yy in range(y0, y1):
+        a = img.row(base[1] + yy)[base[0] + x0:base[0] + x1]
+        c = img.row(rect[1] + yy)[rect[0] + x0:rect[0] + x1]
+        if a != c:
+            diff += sum(1 for p, q in zip(a, c) if p != q)
+    return diff
+
+
+# ---------------------------------------------------------------- judging a run
+
+def expect_ran(out):
+    expect(out.error is None, out.error)
+
+
+def expect_covers(ctx, out):
+    d = ctx.display
+    expect(out.geometry == (0, 0, d.width, d.height),
+           f"window at {out.geometry}, not over the whole {d.width}x{d.height} screen")
+
+
+def picture_judge(ctx, settings):
+    """A function telling why a screenshot is not the layout of the settings."""
+    zoom = settings["ZoomFactor"][1] if settings and "ZoomFactor" in settings else 1
+    world = settings["WorldSize"][1] if settings and "WorldSize" in settings else 1
+    tiled = settings["IsTiled"][1][0] if settings and "IsTiled" in settings else 0
+    g = lifeworld.geometry(ctx.display.width, ctx.display.height, zoom, world, tiled)
+    colour = expected_colour(settings)
+    return lambda img: judge_picture(img, g, colour)
+
+
+def expect_picture(ctx, out):
+    expect(out.shot is not None, "no screenshot taken")
+    path = ctx.suite.save(out.shot, out.name)
+    reason = out.shot_reason
+    if reason is None and out.torn:
+        print(f"# {out.name}: {len(out.torn)} torn screenshot(s) before a whole frame: "
+              f"{out.torn[0]}", flush=True)
+    if reason and out.torn:
+        reason += f" (and in {len(out.torn)} screenshots before it)"
+    expect(reason is None, f"{reason} (screenshot {path})" if path else reason)
+
+
+def expect_closed(out):
+    expect_ran(out)
+    expect(out.still_running is not False,
+           "the saver had already ended before the closing input")
+    expect(out.status is not None, "still running 20 s after the closing input")
+    expect(out.status == 0, f"exit status {out.status}, not the message loop's 0")
+    expect(not out.lingering, f"processes of the program left after it ended: {out.lingering}")
+
+
+def expect_seeds(out):
+    kinds = {n: out.registry.get(n) for n in ("Seed1", "Seed2")}
+    for n, v in kinds.items():
+        expect(v is not None, f"{n} missing from the registry after the run")
+        expect(v[0] == "REG_DWORD", f"{n} stored as {v[0]}, not REG_DWORD")
+    expect((kinds["Seed1"][1], kinds["Seed2"][1]) != START_SEEDS,
+           "Seed1 and Seed2 still hold the values they had before the run")
+    expect(kinds["Seed1"][1] != START_SEEDS[0] and kinds["Seed2"][1] != START_SEEDS[1],
+           f"a seed kept its old value: {kinds}")
+
+
+def expect_rate(out):
+    v = out.registry.get("LastRate")
+    expect(v is not None, "LastRate missing after the run")
+    expect(v[0] == "REG_SZ", f"LastRate stored as {v[0]}")
+    expect(RATE_TEXT.match(v[1]), f"LastRate is {v[1]!r}, not 'N.NN updates/sec'")
+    expect(float(v[1].split()[0]) > 0, f"LastRate {v[1]!r} after a run of {out.seconds:.1f} s")
+
+
+def expect_no_dump(out, existing):
+    blob = out.files.get("LifeDump.bmp")
+    if existing:
+        expect(blob == OLD_DUMP, "the existing LifeDump.bmp was changed"
+               if blob is not None else "the existing LifeDump.bmp was removed")
+        expect(out.mtimes.get("LifeDump.bmp") == 1_000_000_000, "LifeDump.bmp was rewritten")
+    else:
+        expect(blob is None, f"LifeDump.bmp was written ({len(blob or b'')} bytes)")
+
+
+def expect_dump(ctx, out, settings=None):
+    blob = out.files.get("LifeDump.bmp")
+    expect(blob is not None, "no LifeDump.bmp in the Windows directory")
+    zoom = settings["ZoomFactor"][1] if settings and "ZoomFactor" in settings else 1
+    world = settings["WorldSize"][1] if settings and "WorldSize" in settings else 1
+    g = lifeworld.geometry(ctx.display.width, ctx.display.height, zoom, world)
+    cols, rows = g["cols"], g["rows"]
+    header = lifeworld.dump_header(cols, rows, expected_colour(settings))
+    expect(blob[:32] == header,
+           f"headers {blob[:32].hex(' ')} but a {cols}x{rows} world in "
+           f"{hexcolour(expected_colour(settings))} needs {header.hex(' ')}")
+    expect(len(blob) == 32 + cols * rows // 8,
+           f"{len(blob)} bytes, not {32 + cols * rows // 8} ({cols}x{rows} cells)")
+    reason = lifeworld.life_plausibility(lifeworld.rows_from_bits(blob[32:], cols, rows), cols)
+    expect(reason is None, reason)
+
+
+# ---------------------------------------------------------------- the checks
+
+def checks_modes(ctx):
+    """Switches that run the saver; each run closed by a different key."""
+    suite = ctx.suite
+    cases = [("/s", "a"), ("/S", "space"), ("-s", "Escape"), (None, "Return"), ("/q", "1")]
+    for switch, key in cases:
+        args = (switch,) if switch else ()
+        label = switch or "no argument"
+        files = {"LifeDump.bmp": OLD_DUMP, "RandBits.txt": OLD_BITS} if switch == "/s" else None
+        out = run_saver(ctx, f"mode {label}", args=args, files=files, close=press(key))
+        with suite.check(f"mode {label}: saver window over the screen, zoomed x2 world"):
+            expect_ran(out)
+            expect_covers(ctx, out)
+            expect_picture(ctx, out)
+        with suite.check(f"close by key {key} (mode {label})"):
+            expect_closed(out)
+        if switch == "/s":
+            with suite.check("key other than S: an existing LifeDump.bmp untouched"):
+                expect_ran(out)
+                expect_no_dump(out, existing=True)
+            with suite.check("run without /r: an existing RandBits.txt untouched"):
+                expect_ran(out)
+                expect(out.files.get("RandBits.txt") == OLD_BITS
+                       and out.mtimes.get("RandBits.txt") == 1_000_000_000,
+                       f"RandBits.txt now holds {out.files.get('RandBits.txt')!r}")
+
+
+def checks_layouts(ctx):
+    """Layouts from the registry, each closed by another kind of input."""
+    suite = ctx.suite
+    cases = [
+        ("zoomed x4", layout_settings(2, 2), "left button", click(1)),
+        ("zoomed x2, quarter world centred", layout_settings(1, 2), "right button", click(3)),
+        ("direct, half world centred", layout_settings(0, 1), "middle button", click(2)),
+        ("tiled 2x2, direct", layout_settings(0, 1, tiled=1), "mouse jump of 40,30", jump),
+        ("tiled 2x2, zoomed x2", layout_settings(1, 2, tiled=1), "activating another X client",
+         activate_x_client),
+        ("tiled 4x4, direct", layout_settings(0, 2, tiled=1), "key Tab", press("Tab")),
+    ]
+    existing = {"LifeDump.bmp": OLD_DUMP}
+    for label, settings, how, close in cases:
+        files = existing if how.endswith("button") else None
+        out = run_saver(ctx, f"layout {label}", settings=settings, files=files, close=close)
+        with suite.check(f"layout {label}"):
+            expect_ran(out)
+            expect_covers(ctx, out)
+            expect_picture(ctx, out)
+        with suite.check(f"close by {how}"):
+            expect_closed(out)
+        if files:
+            with suite.check(f"{how}: an existing LifeDump.bmp untouched"):
+                expect_ran(out)
+                expect_no_dump(out, existing=True)
+
+
+def check_activate_wine_window(ctx):
+    """Another Windows program's window takes the activation."""
+    suite = ctx.suite
+    holder = {}
+
+    def close(c, out):
+        holder["proc"] = holder["prefix"].start("notepad")
+    out = run_saver_with_prefix_hook(ctx, "activate notepad", holder, close)
+    with suite.check("close by another program's window taking the activation"):
+        expect_closed(out)
+
+
+def run_saver_with_prefix_hook(ctx, name, holder, close):
+    # The second program must run in the saver's own prefix: remember it.
+    original = ctx.fresh
+
+    def fresh():
+        prefix = original()
+        holder["prefix"] = prefix
+        return prefix
+    ctx.fresh = fresh
+    try:
+        return run_saver(ctx, name, close=close, shot=False)
+    finally:
+        ctx.fresh = original
+
+
+def check_slow_mouse(ctx):
+    suite = ctx.suite
+    out = run_saver(ctx, "slow mouse", files={"LifeDump.bmp": OLD_DUMP}, shot=False,
+                    action=slow_moves, close=press("alt+s"), settle=0.5)
+    with suite.check("slow mouse movement across the screen does not close"):
+        expect_ran(out)
+        expect(out.still_running, "the saver ended during slow movement (steps of at most "
+                                  "8 px, or at most 20 px on one axis)")
+    with suite.check("close by Alt+S"):
+        expect_closed(out)
+    with suite.check("Alt+S: no dump, an existing LifeDump.bmp untouched"):
+        expect_ran(out)
+        expect_no_dump(out, existing=True)
+    with suite.check("LastRate 'N.NN updates/sec' after a run of a few seconds"):
+        expect_ran(out)
+        expect(out.seconds >= 3, f"the run lasted only {out.seconds:.1f} s")
+        expect_rate(out)
+
+
+def checks_dumps(ctx):
+    suite = ctx.suite
+    # A larger older file: the dump must replace it, not write into it.
+    junk = b"x" * 40000
+    out = run_saver(ctx, "dump S", files={"LifeDump.bmp": junk}, close=press("s"), dump=True)
+    with suite.check("S key: LifeDump.bmp of the 512x384 world, a Life world"):
+        expect_closed(out)
+        expect_dump(ctx, out)
+    settings = layout_settings(0, 2, colour=0xFF8040)
+    out = run_saver(ctx, "dump shift S", settings=settings, hold_shift=True, close=press("s"),
+                    dump=True)
+    with suite.check("custom colour #ff8040, direct quarter world"):
+        expect_ran(out)
+        expect_covers(ctx, out)
+        expect_picture(ctx, out)
+    with suite.check("Shift+S: LifeDump.bmp of the 256x192 world in #ff8040"):
+        expect_closed(out)
+        expect_dump(ctx, out, settings)
+
+
+def check_randbits(ctx):
+    suite = ctx.suite
+    out = run_saver(ctx, "mode /r", args=("/r",), files={"RandBits.txt": b"1" * 5000},
+                    shot=False, settle=3.0, close=press("b"))
+    with suite.check("/r: RandBits.txt of '0' and '1' only, no line end"):
+        expect_closed(out)
+        bits = out.files.get("RandBits.txt")
+        expect(bits is not None, "no RandBits.txt in the Windows directory")
+        expect(bits != b"1" * 5000, "RandBits.txt still holds the older file")
+        expect(len(bits) > 0, "RandBits.txt is empty after a run of 3 s")
+        expect(len(bits) < 1000, f"RandBits.txt holds {len(bits)} characters: the older "
+                                 "file was not replaced, or far more than two samples a second")
+        expect(set(bits) <= {ord("0"), ord("1")},
+               f"RandBits.txt holds other characters: {bits[:60]!r}")
+
+
+def check_preview(ctx):
+    suite = ctx.suite
+    d = ctx.display
+    with suite.check("/p 123 exits at once with status 0 and shows nothing"):
+        prefix = ctx.fresh()
+        try:
+            before = screenshot(d)
+            started = time.monotonic()
+            proc = prefix.start(ctx.scr, "/p", "123")
+            seen = []
+            while proc.running() and time.monotonic() - started < 20:
+                seen += d.search(name=SAVER, visible=False)
+                time.sleep(0.05)
+            status = proc.wait(0)
+            took = time.monotonic() - started
+            after = screenshot(d)
+            expect(status is not None, "still running after 20 s")
+            expect(status == 0, f"exit status {status}")
+            expect(not seen, f"a window titled {SAVER} appeared")
+            expect(after.px == before.px, "the screen changed")
+            expect(took < 10, f"took {took:.1f} s")
+        finally:
+            prefix.destroy()
+
+
+def check_cycles(ctx, count):
+    """Start and close many times in one prefix: each run must end, leave no
+    process of its own, and store fresh seeds."""
+    suite = ctx.suite
+    d = ctx.display
+    with suite.check(f"{count} start/close cycles: every run ends and stores new seeds"):
+        prefix = ctx.fresh()
+        rnd = random.Random(7)
+        try:
+            last = START_SEEDS
+            for i in range(1, count + 1):
+                d.move(d.width // 2, d.height // 2)
+                proc = prefix.start(ctx.scr, "/s")
+                win = d.wait_window(name=SAVER, proc=proc, timeout=40)
+                expect(win is not None, f"run {i}: no window (status {proc.wait(0)})")
+                time.sleep(rnd.uniform(0.0, 0.4))
+                d.key(rnd.choice(["a", "space", "Escape", "x", "Down"]))
+                status = proc.wait(20)
+                expect(status is not None, f"run {i}: still running 20 s after the key")
+                expect(status == 0, f"run {i}: exit status {status}")
+                left = [p for p in stray_processes(None, prefix.path)
+                        if "cellarium" in _cmdline(p).lower()]
+                expect(not left, f"run {i}: processes of the program left: {left}")
+                values = prefix.reg_query()
+                seeds = (values.get("Seed1", (None, None))[1], values.get("Seed2", (None, None))[1])
+                expect(None not in seeds, f"run {i}: seeds missing")
+                expect(seeds[0] != last[0] and seeds[1] != last[1],
+                       f"run {i}: seeds {seeds} not changed from {last}")
+                last = seeds
+        finally:
+            prefix.destroy()
+
+
+def check_800x600(ctx):
+    suite = ctx.suite
+    out = run_saver(ctx, "800x600 default", close=press("s"), dump=True)
+    with suite.check("800x600: saver over the screen, zoomed x2 world cut at the right"):
+        expect_ran(out)
+        expect_covers(ctx, out)
+        expect_picture(ctx, out)
+    with suite.check("800x600 S key: LifeDump.bmp of the 416x300 world"):
+        expect_closed(out)
+        expect_dump(ctx, out)
+    settings = layout_settings(0, 2)
+    out = run_saver(ctx, "800x600 direct quarter", settings=settings, close=press("q"))
+    with suite.check("800x600: direct quarter world 224x150 centred at (288,225)"):
+        expect_ran(out)
+        expect_covers(ctx, out)
+        expect_picture(ctx, out)
+    with suite.check("close by key q (800x600)"):
+        expect_closed(out)
+
+
+def checks_after_all(ctx):
+    """What every run of the suite must have done, whatever ended it."""
+    suite = ctx.suite
+    done = [o for o in ctx.outcomes if o.error is None and o.status == 0]
+    with suite.check(f"every run stored new Seed1 and Seed2 ({len(done)} runs)"):
+        expect(done, "no run ended normally")
+        bad = []
+        for o in done:
+            try:
+                expect_seeds(o)
+            except AssertionError as e:
+                bad.append(f"{o.name}: {e}")
+        expect(not bad, "; ".join(bad))
+    with suite.check("runs without /r create no RandBits.txt, runs not ended by S no LifeDump.bmp"):
+        bad = []
+        for o in done:
+            if o.prepared.get("RandBits.txt") is None and not o.randbits \
+                    and o.files.get("RandBits.txt") is not None:
+                bad.append(f"{o.name}: RandBits.txt")
+            if o.prepared.get("LifeDump.bmp") is None and not o.dump \
+                    and o.files.get("LifeDump.bmp") is not None:
+                bad.append(f"{o.name}: LifeDump.bmp")
+        expect(not bad, "written by " + ", ".join(bad))
+
+
+GROUPS_1024 = [
+    ("modes", checks_modes),
+    ("layouts", checks_layouts),
+    ("activate", check_activate_wine_window),
+    ("slow", check_slow_mouse),
+    ("dumps", checks_dumps),
+    ("randbits", check_randbits),
+    ("preview", check_preview),
+]
+GROUPS_800 = [("800x600", check_800x600)]
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    root = os.path.dirname(os.path.dirname(here))
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("scr", nargs="?", default=os.path.join(root, "build/win64/app/cellarium.scr"),
+                    help="the built cellarium.scr")
+    ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
+    ap.add_argument("--only", help="run only the groups matching this regular expression "
+                    "(modes, layouts, activate, slow, dumps, randbits, preview, cycles, 800x600)")
+    ap.add_argument("--cycles", type=int, default=50, help="start/close cycles (default 50)")
+    args = ap.parse_args()
+    suite = Suite(args.artifacts)
+    if not os.path.isfile(args.scr):
+        suite.report("program built", False, f"{args.scr} not found: build the win64 tree first")
+        return suite.finish()
+    wanted = re.compile(args.only) if args.only else None
+
+    def chosen(group):
+        return wanted is None or wanted.search(group)
+    ctx = Context(args, suite)
+    displays = []
+    started = time.monotonic()
+    try:
+        ctx.display = Display(1024, 768, shm=False).start()
+        displays.append(ctx.display)
+        ctx.template = PrefixTemplate(ctx.display, prewarm=True).build()
+        ctx.scr = ctx.template.add_program(args.scr)
+        # Known seeds in every prefix, to tell that a run stored new ones.
+        ctx.template.set_values({"Seed1": ("REG_DWORD", START_SEEDS[0]),
+                                 "Seed2": ("REG_DWORD", START_SEEDS[1])})
+        for group, fn in GROUPS_1024:
+            if chosen(group):
+                fn(ctx)
+        if chosen("cycles") and args.cycles > 0:
+            ctx.template.prewarm = False  # one prefix for all cycles: none to make ready
+            check_cycles(ctx, args.cycles)
+            ctx.template.prewarm = True
+        if any(chosen(g) for g, _ in GROUPS_800):
+            ctx.template.discard_ahead()
+            ctx.display.stop()
+            ctx.display = Display(800, 600, shm=False).start()
+            displays.append(ctx.display)
+            for group, fn in GROUPS_800:
+                if chosen(group):
+                    fn(ctx)
+        if ctx.outcomes:
+            checks_after_all(ctx)
+    except HarnessError as e:
+        suite.report("harness", False, e)
+    finally:
+        marker = ctx.template.root if ctx.template else None
+        if ctx.template:
+            ctx.template.destroy()
+        for d in displays:
+            d.stop()
+        if marker:
+            with suite.check("no process of the suite left (Wine, the program, Xvfb)"):
+                left = stray_processes(marker) + [d.proc.pid for d in displays
+                                                  if d.proc and d.proc.poll() is None]
+                expect(not left, "still running: " + ", ".join(
+                    f"{p} {_cmdline(p)[:60]}" for p in left))
+    print(f"# e2e suite took {time.monotonic() - started:.0f} s", flush=True)
+    return suite.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
