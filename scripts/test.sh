@@ -119,6 +119,13 @@ if [[ -n "${built[win64]:-}" ]]; then
   suite e2e-dialogs python3 tests/e2e/options_dialog.py "$build/win64" --artifacts "$logs/e2e-dialogs"
 fi
 
+# The saver itself, as a user meets it: run modes, layouts judged from
+# screenshots, every closing input, seeds and rate, dumps, the random-bit
+# log, preview, and 50 start/close cycles.
+if [[ -n "${built[win64]:-}" ]]; then
+  suite e2e-saver python3 tests/e2e/saver_e2e.py "$build/win64/app/cellarium.scr" --artifacts "$logs/e2e-saver"
+fi
+
 echo
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -38,7 +38,8 @@ API in short:
   ``start(program, *args)`` (a running ``Process``), ``reg_add``,
   ``reg_import`` (several values at once), ``reg_query``, ``windows_dir``, ``install`` (copies a program into
   C:\\windows\\system32 and returns its Windows path), ``kill`` (ends its
-  wineserver and every process of the prefix) and ``destroy``.
+  wineserver and every process of the prefix) and ``destroy`` (also in the
+  background, ``join`` waits for it).
 * ``Process``: ``wait(timeout)`` gives the exit status or None,
   ``running()``, ``kill()``.
 * ``Suite``: counts checks; ``with suite.check("name"):`` prints
@@ -555,9 +556,22 @@ class Prefix:
             except ProcessLookupError:
                 pass
 
-    def destroy(self):
-        self.kill()
-        shutil.rmtree(self.path, ignore_errors=True)
+    def destroy(self, background=False):
+        """Ends the prefix's processes and removes it; in the background, the
+        caller goes on at once (join() waits for it)."""
+        def work():
+            self.kill()
+            shutil.rmtree(self.path, ignore_errors=True)
+        if background:
+            self._ending = threading.Thread(target=work, daemon=True)
+            self._ending.start()
+        else:
+            work()
+
+    def join(self, timeout=120):
+        if getattr(self, "_ending", None) is not None:
+            self._ending.join(timeout)
+            self._ending = None
 
 
 class PrefixTemplate:
@@ -657,6 +671,7 @@ class PrefixTemplate:
     def destroy(self):
         self.discard_ahead()
         for prefix in self.made:
+            prefix.join()
             if os.path.isdir(prefix.path):
                 prefix.kill()
         Prefix(self.path, self.display).kill()

@@ -16,6 +16,7 @@ import random
 import re
 import subprocess
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -168,7 +169,7 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
             client.kill()
             client.wait(10)
         ctx.clients = []
-        prefix.destroy()
+        prefix.destroy(background=True)
         ctx.outcomes.append(out)
         if out.shot is not None:
             ctx.suite.save(out.shot, name)
@@ -610,13 +611,32 @@ def check_cycles(ctx, count):
     with suite.check(f"{count} start/close cycles: every run ends and stores new seeds"):
         prefix = ctx.fresh()
         rnd = random.Random(7)
+        pending = None  # the registry read of the previous run, done while this one starts
+
+        def read_seeds(box):
+            values = prefix.reg_query()
+            box["seeds"] = tuple(values.get(n, (None, None))[1] for n in ("Seed1", "Seed2"))
         try:
             last = START_SEEDS
-            for i in range(1, count + 1):
-                d.move(d.width // 2, d.height // 2)
-                proc = prefix.start(ctx.scr, "/s")
-                win = d.wait_window(name=SAVER, proc=proc, timeout=40)
-                expect(win is not None, f"run {i}: no window (status {proc.wait(0)})")
+            for i in range(1, count + 2):
+                proc = None
+                if i <= count:
+                    d.move(d.width // 2, d.height // 2)
+                    proc = prefix.start(ctx.scr, "/s")
+                    win = d.wait_window(name=SAVER, proc=proc, timeout=40)
+                    expect(win is not None, f"run {i}: no window (status {proc.wait(0)})")
+                if pending is not None:
+                    # before this run can end and overwrite them
+                    thread, box = pending
+                    thread.join(60)
+                    seeds = box.get("seeds")
+                    expect(seeds and None not in seeds, f"run {i - 1}: seeds missing")
+                    expect(seeds[0] != last[0] and seeds[1] != last[1],
+                           f"run {i - 1}: seeds {seeds} not changed from {last}")
+                    last = seeds
+                    pending = None
+                if proc is None:
+                    break
                 time.sleep(rnd.uniform(0.0, 0.4))
                 d.key(rnd.choice(["a", "space", "Escape", "x", "Down"]))
                 status = proc.wait(20)
@@ -625,13 +645,13 @@ def check_cycles(ctx, count):
                 left = [p for p in stray_processes(None, prefix.path)
                         if "cellarium" in _cmdline(p).lower()]
                 expect(not left, f"run {i}: processes of the program left: {left}")
-                values = prefix.reg_query()
-                seeds = (values.get("Seed1", (None, None))[1], values.get("Seed2", (None, None))[1])
-                expect(None not in seeds, f"run {i}: seeds missing")
-                expect(seeds[0] != last[0] and seeds[1] != last[1],
-                       f"run {i}: seeds {seeds} not changed from {last}")
-                last = seeds
+                box = {}
+                thread = threading.Thread(target=read_seeds, args=(box,), daemon=True)
+                thread.start()
+                pending = (thread, box)
         finally:
+            if pending is not None:
+                pending[0].join(60)
             prefix.destroy()
 
 
