@@ -6,14 +6,16 @@
 //   dialog_driver.exe find "Options for Cellarium" state drag 102 2 state
 //
 // Steps (run in order; the first failing one ends the run with status 1):
-//   find TITLE        wait up to 20 s for a dialog with this caption and
+//   find TITLE        wait up to 40 s for a dialog with this caption and
 //                     make it the current one; prints "found TITLE"
-//   gone TITLE        wait up to 20 s until no such dialog is left
+//   gone TITLE        wait up to 40 s until no such dialog is left
 //   state             the options dialog's controls: slider positions and
 //                     "checked/enabled" of the three boxes
 //   drag ID POS       drag slider ID's thumb to POS, one notch at a time
 //   key ID left|right press an arrow key on slider ID (no thumb drag)
-//   click ID          click button ID (BM_CLICK, posted)
+//   click ID          click button ID (BM_CLICK, posted: the button may open
+//                     a modal dialog, which the following steps wait for)
+//   toggle ID         click check box ID and wait until it has toggled
 //   press KEY         press escape or enter where the dialog's focus is
 //   close             click the close box (WM_SYSCOMMAND SC_CLOSE)
 //   rgb R G B         type the colour into the chooser's red, green and
@@ -41,7 +43,7 @@
 
 namespace {
 
-constexpr DWORD kWaitMs = 20000;
+constexpr DWORD kWaitMs = 40000;
 constexpr const char* kDialogClass = "#32770";
 
 // The colour chooser's red, green and blue edit fields.
@@ -70,13 +72,6 @@ LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
   return static_cast<LRESULT>(result);
-}
-
-// Lets the dialog's thread work through what was posted to it.
-void Settle() {
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(current, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-  Sleep(100);
 }
 
 int Position(int id) { return static_cast<int>(SendTo(Control(id), TBM_GETPOS, 0, 0)); }
@@ -220,14 +215,21 @@ bool Run(int argc, char** argv) {
       std::printf("dragged %d %d\n", number(1), number(2));
       i += 2;
     } else if (step == "key") {
-      PostKey(Control(number(1)), std::strcmp(arg(2), "left") == 0 ? VK_LEFT : VK_RIGHT);
-      Settle();
+      // Sent straight to the slider, as the dialog manager hands it arrow
+      // keys, so the move is complete when the step returns.
+      const WPARAM arrow = std::strcmp(arg(2), "left") == 0 ? VK_LEFT : VK_RIGHT;
+      SendTo(Control(number(1)), WM_KEYDOWN, arrow, 1);
+      SendTo(Control(number(1)), WM_KEYUP, arrow, static_cast<LPARAM>(0xC0000001u));
       std::printf("key %d %s\n", number(1), arg(2));
       i += 2;
     } else if (step == "click") {
       PostMessageA(Control(number(1)), BM_CLICK, 0, 0);
       Sleep(100);
       std::printf("clicked %d\n", number(1));
+      i += 1;
+    } else if (step == "toggle") {
+      SendTo(Control(number(1)), BM_CLICK, 0, 0);
+      std::printf("toggled %d\n", number(1));
       i += 1;
     } else if (step == "press") {
       PostKey(FocusOf(current), std::strcmp(arg(1), "enter") == 0 ? VK_RETURN : VK_ESCAPE);
