@@ -138,6 +138,17 @@ def expect_state(run, want, what):
     expect(got == want, f"{what}: controls show {got}, expected {want}")
 
 
+def wait_state(run, want, what, timeout=15):
+    """As expect_state, for input that reaches the dialog through the X
+    server and so may still be on its way."""
+    deadline = time.monotonic() + timeout
+    got = run.state()
+    while got != want and time.monotonic() < deadline:
+        time.sleep(0.5)
+        got = run.state()
+    expect(got == want, f"{what}: controls show {got}, expected {want}")
+
+
 def expect_stored(run, want):
     got = run.stored()
     expect(got == want, f"stored {got}, expected {want}")
@@ -276,7 +287,7 @@ def check_size_coupling(ctx):
     try:
         with s.check("the zoom thumb dragged with the mouse to '4' pulls the world to 'Quarter'"):
             mouse_drag(ctx, run, ZOOM, 80)
-            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2), "zoom dragged to 4")
+            wait_state(run, dict(DEFAULT_STATE, world=2, zoom=2), "zoom dragged to 4")
         with s.check("zoom dragged to '4' with world 'Full' pulls the world to 'Quarter'"):
             run.drive("drag", WORLD, 0)
             expect_state(run, dict(DEFAULT_STATE, world=0, zoom=0), "world to Full")
