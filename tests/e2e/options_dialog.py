@@ -83,10 +83,8 @@ class OptionsRun:
         self.ctx = ctx
         self.prefix = ctx.template.fresh()
         self.host = None
-        for name, (kind, value) in (stored or {}).items():
-            if kind == "REG_BINARY":
-                value = bytes(value)
-            self.prefix.reg_add(name, kind, value)
+        if stored:
+            self.prefix.reg_import(stored)
         if host:
             self.host = self.prefix.start(ctx.driver, "host")
             expect(ctx.display.wait_window(name="^Desktop$", timeout=30, proc=self.host),
@@ -130,7 +128,7 @@ class OptionsRun:
         return self.prefix.reg_query()
 
     def close(self):
-        self.prefix.destroy()
+        self.prefix.destroy(background=True)
 
 
 def expect_state(run, want, what):
@@ -430,17 +428,9 @@ def main():
     args = parser.parse_args()
     suite = Suite(args.artifacts)
     try:
-        with Display(1024, 768) as display, PrefixTemplate(display) as template:
+        with Display(1024, 768) as display, PrefixTemplate(display, prewarm=True) as template:
             # Wine draws the caption and frame itself: no window manager runs here.
-            base = harness.Prefix(template.path, display)
-            status, out = base.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver",
-                                    "/v", "Managed", "/d", "N", "/f")
-            if status != 0:
-                raise HarnessError(f"reg add Managed failed: {out.strip()}")
-            base.kill()  # the server writes the registry out as it ends
-            with open(os.path.join(template.path, "user.reg"), encoding="latin-1") as f:
-                if '"Managed"="N"' not in f.read():
-                    raise HarnessError("the template's registry lacks Managed=N")
+            template.set_values({"Managed": ("REG_SZ", "N")}, key=r"HKCU\Software\Wine\X11 Driver")
             ctx = Context(args.build, display, template, suite, args.artifacts, args.docs_shot)
             for check in (check_defaults_and_cancel, check_rate_three_comes_back_as_four,
                           check_rate_sixty_four_stays, check_never_with_host,
