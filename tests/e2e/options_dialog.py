@@ -212,15 +212,18 @@ def check_rate_three_comes_back_as_four(ctx):
 
 def check_rate_sixty_four_stays(ctx):
     s = ctx.suite
-    stored = {"WorldMutationRate": dword(64), "MutateAtSteadyState": binary(0)}
+    stored = {"WorldMutationRate": dword(64), "MutateAtSteadyState": binary(0),
+              "WorldSize": dword(5), "ZoomFactor": dword(3), "InitSize": dword(-2 & 0xFFFFFFFF)}
     run = OptionsRun(ctx, "/c:1234", stored=stored)
     try:
-        with s.check("/c:1234 opens the dialog; stored 64 without steady state shows position 1"):
-            expect_state(run, dict(DEFAULT_STATE, rate=1, steady=(0, 1)), "rate 64")
-        with s.check("Enter stores 64 again"):
+        with s.check("/c:1234 opens the dialog; stored 64 without steady state shows position 1, "
+                     "sizes outside 0..2 at the slider ends"):
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2, init=0, rate=1, steady=(0, 1)),
+                         "rate 64")
+        with s.check("Enter stores 64 again and the sizes as shown"):
             run.drive("press", "enter")
             run.ended()
-            expect_stored(run, options(rate=64, steady=0))
+            expect_stored(run, options(world=2, zoom=2, init=0, rate=64, steady=0))
     finally:
         run.close()
 
