@@ -574,6 +574,19 @@ class Prefix:
             self._ending = None
 
 
+def make_prefix(path, display, timeout=300):
+    """Creates a Wine prefix with wineboot and ends its server, which writes
+    the registry files; returns the Prefix."""
+    need_tool(WINE, "wine64")
+    os.makedirs(path, exist_ok=True)
+    prefix = Prefix(path, display)
+    status, out = prefix.wine("wineboot", "-i", timeout=timeout)
+    prefix.kill()
+    if status != 0 or not all(os.path.isfile(os.path.join(path, f)) for f in ("system.reg", "user.reg")):
+        raise HarnessError(f"wineboot failed (status {status}): {out.strip()[-500:]}")
+    return prefix
+
+
 class PrefixTemplate:
     """One prefix made with wineboot; each fresh() is a copy of it.
 
@@ -594,11 +607,7 @@ class PrefixTemplate:
 
     def build(self, timeout=180):
         need_tool(WINE, "wine64")
-        prefix = Prefix(self.path, self.display)
-        status, out = prefix.wine("wineboot", "-i", timeout=timeout)
-        subprocess.run([WINESERVER, "-w"], env=prefix.env(), timeout=timeout)
-        if status != 0 or not os.path.isfile(os.path.join(self.path, "system.reg")):
-            raise HarnessError(f"wineboot failed (status {status}): {out.strip()[-500:]}")
+        make_prefix(self.path, self.display, timeout)
         return self
 
     def set_values(self, values, key=SAVER_KEY):

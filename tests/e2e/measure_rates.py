@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""Measures the saver's own rate beside the bare transfer rate, in one
+session: the same Xvfb display, the same Wine prefix, one after the other.
+
+    measure_rates.py BUILD_DIR [--seconds 10] [--rounds 2] [--size 1024x768]
+
+BUILD_DIR is a MinGW x86_64 tree with app/cellarium.scr and
+bench/win32/transfer_bench.exe. The saver runs with the default settings
+for the given time and is closed with a key; its LastRate is read from the
+registry. Then transfer_bench.exe transfers the same display bitmap the
+same way for the same time and prints its rate. A saver run whose screen
+stayed black is reported as such: its rate then measures no drawing.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Display, HarnessError, make_prefix, screenshot  # noqa: E402
+
+SAVER = "ScreenSaver.Cellarium"
+
+
+def saver_rate(prefix, display, scr, seconds):
+    display.move(display.width // 2, display.height // 2)
+    proc = prefix.start(scr, "/s")
+    try:
+        if display.wait_window(name=SAVER, proc=proc, timeout=60) is None:
+            raise HarnessError(f"the saver showed no window (status {proc.wait(0)})")
+        time.sleep(seconds)
+        counts = screenshot(display).colours()
+        drew = any(c != 0 for c in counts)
+        display.key("a")
+        status = proc.wait(30)
+        if status != 0:
+            raise HarnessError(f"the saver ended with status {status}")
+    finally:
+        proc.kill()
+    rate = prefix.reg_query().get("LastRate", (None, None))[1]
+    if not rate:
+        raise HarnessError("no LastRate stored")
+    return float(rate.split()[0]), rate, drew
+
+
+def bench_rate(prefix, bench, seconds):
+    proc = prefix.start(bench, int(seconds))
+    status = proc.wait(seconds + 60)
+    out = proc.output()
+    proc.kill()
+    m = re.search(r"([0-9.]+) transfers/sec.*", out)
+    if status != 0 or not m:
+        raise HarnessError(f"transfer_bench ended with status {status}: {out.strip()[-300:]}")
+    return float(m.group(1)), m.group(0).strip()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("build", help="MinGW x86_64 build tree")
+    ap.add_argument("--seconds", type=float, default=10)
+    ap.add_argument("--rounds", type=int, default=2)
+    ap.add_argument("--size", default="1024x768")
+    args = ap.parse_args()
+    scr = os.path.join(args.build, "app", "cellarium.scr")
+    bench = os.path.join(args.build, "bench", "win32", "transfer_bench.exe")
+    for path in (scr, bench):
+        if not os.path.isfile(path):
+            print(f"error: {path} not found: build the tree first", file=sys.stderr)
+            return 1
+    width, height = (int(v) for v in args.size.lower().split("x"))
+    root = tempfile.mkdtemp(prefix="cellarium-rates.")
+    display = Display(width, height)
+    prefix = None
+    failed = False
+    try:
+        display.start()
+        prefix = make_prefix(os.path.join(root, "prefix"), display)
+        scr_win = prefix.install(scr)
+        bench_win = prefix.install(bench)
+        prefix.wine("reg", "query", r"HKCU\Software\Wine")  # start the session's services first
+        print(f"# {args.size} on Xvfb {display.name}, Wine prefix {root}, "
+              f"{args.seconds:g} s per run, default settings", flush=True)
+        for n in range(1, args.rounds + 1):
+            rate, text, drew = saver_rate(prefix, display, scr_win, args.seconds)
+            note = "" if drew else "  (screen stayed black: nothing was drawn)"
+            failed |= not drew
+            print(f"round {n}: saver LastRate {text}{note}", flush=True)
+            brate, btext = bench_rate(prefix, bench_win, args.seconds)
+            print(f"round {n}: transfer_bench {btext}", flush=True)
+            if brate > 0:
+                print(f"round {n}: saver / bare transfer = {rate / brate:.2f}", flush=True)
+    except HarnessError as e:
+        print(f"error: {e}", file=sys.stderr)
+        return 1
+    finally:
+        if prefix is not None:
+            prefix.kill()
+        display.stop()
+        shutil.rmtree(root, ignore_errors=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
