@@ -176,8 +176,11 @@ class Display:
 
     # ---- xdotool
     def xdotool(self, *args, check=True, timeout=60):
-        result = subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True,
-                                text=True, timeout=timeout)
+        try:
+            result = subprocess.run(["xdotool", *map(str, args)], env=self.env(),
+                                    capture_output=True, text=True, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError(f"xdotool {' '.join(map(str, args))} did not end within {timeout} s")
         if check and result.returncode != 0:
             raise HarnessError(f"xdotool {' '.join(map(str, args))} failed: {result.stderr.strip()}")
         return result.stdout

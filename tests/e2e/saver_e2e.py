@@ -221,23 +221,34 @@ def jump(ctx, out):
 
 
 def slow_moves(ctx, out):
-    """Steps of at most 8 pixels across the whole screen, then single moves
-    just under the jump threshold (20 on an axis; more on one axis only)."""
+    """Small steps across the whole screen, then single moves at the jump
+    threshold: 20 on both axes, or more than 20 on one axis only.
+
+    Wine merges mouse moves that queue up while the program is busy, so
+    the steps are kept such that any run of merged ones stays within 20
+    pixels on at least one axis: diagonal steps of 3,2, straight lines,
+    and threshold moves that alternate in direction."""
     d = ctx.display
     w, h = d.width, d.height
-    cx, cy = w // 2, h // 2
-    path = [(cx - i * 8, cy - i * 6) for i in range(1, 60)]
-    x, y = path[-1]
-    path += [(x + i * 8, y) for i in range(1, (w - 2 * x) // 8)]
-    x, y = path[-1]
-    path += [(x, y + i * 8) for i in range(1, (h - 2 * y) // 8)]
-    d.moves(path, pause=0.02)
-    x, y = path[-1]
-    big = []
-    for dx, dy in ((-20, -20), (-30, -20), (-20, -30), (-21, -20), (-20, -21), (-60, 0), (0, -60)):
+    x, y = w // 2, h // 2
+    path = []
+    while x > 40 and y > 30:
+        x, y = x - 3, y - 2
+        path.append((x, y))
+    for _ in range((w - 2 * x) // 8):
+        x += 8
+        path.append((x, y))
+    for _ in range((h - 2 * y) // 8):
+        y += 8
+        path.append((x, y))
+    d.moves(path, pause=0.01)
+    time.sleep(0.2)
+    steps = []
+    for dx, dy in ((-20, -20), (30, 20), (-20, -30), (21, 20), (-20, -21), (20, 20), (-60, 0),
+                   (0, 60)):
         x, y = x + dx, y + dy
-        big.append((x, y))
-    d.moves(big, pause=0.15)
+        steps.append((x, y))
+    d.moves(steps, pause=0.15)
     time.sleep(0.5)
 
 
