@@ -394,7 +394,7 @@ def check_saver_uses_the_options(ctx, run):
                    "no saver window")
             # The simulation runs at idle priority: on a busy machine the
             # first generations may take a while to appear.
-            deadline = time.monotonic() + 30
+            deadline = time.monotonic() + 60
             while True:
                 time.sleep(1)
                 image = screenshot(ctx.display)
@@ -406,7 +406,8 @@ def check_saver_uses_the_options(ctx, run):
         colours = image.colours()
         expect(set(colours) <= {0x000000, 0xFF0000}, f"colours other than black and red: "
                f"{[hex(c) for c in colours if c not in (0, 0xFF0000)][:5]}")
-        expect(colours.get(0xFF0000, 0) > 1000, "hardly any live cells drawn")
+        expect(colours.get(0xFF0000, 0) > 1000,
+               f"hardly any live cells drawn ({colours.get(0xFF0000, 0)} red pixels)")
         # Zoom 4: every live cell is a 4 x 4 square on a grid of some phase.
         best = 0
         for ox in range(4):
