@@ -129,6 +129,12 @@ def main():
         image = screenshot(display)
         image.save_png(shot_path)
         print(f"== screenshot: {shot_path}", flush=True)
+        # No window manager gives the program the keyboard: do it, then Escape
+        # (closes the saver like any key, cancels the options dialog).
+        try:
+            display.focus(win)
+        except HarnessError:
+            pass
         display.key("Escape")
         status = proc.wait(20)
         if status is None:
