@@ -20,33 +20,38 @@ Typical use::
 
 API in short:
 
-* ``Display(width, height, shm=True)``: an Xvfb server on a free display :90-:99 with
-  the classic stipple root (black and white pixels), so that any part of the
-  screen no window covers shows up in a screenshot. ``start``/``stop`` or a
-  ``with`` block. xdotool helpers as methods: ``key``, ``click``,
-  ``move``, ``moves`` (several moves in one xdotool run, with a pause
-  between them), ``search``, ``wait_window``, ``geometry``, ``focus``,
-  ``window_exists``. ``shm=False`` turns off the X shared-memory extension,
-  so that screenshots never hold a torn frame.
-* ``screenshot(display)``: the root window as an ``Image`` of 0xRRGGBB values (``px``, width, height,
-  ``value``, ``rgb``, ``row``, ``colours``, ``crop``, ``bbox``, ``save_png``).
-* ``PrefixTemplate(display, prewarm=False)``: one Wine prefix made with
-  wineboot, once per suite; ``set_values`` and ``add_program`` put registry
-  values and programs into it; ``fresh(display=None)`` copies it into a new
-  ``Prefix`` (with prewarm, the next copy is started in the background).
+* ``Display(width, height, shm=True)``: an Xvfb server on a free display
+  :90-:99 (module variable ``DISPLAYS``) with the classic stipple root
+  (black and white pixels), so that any part of the screen no window covers
+  shows up in a screenshot. ``start``/``stop`` or a ``with`` block.
+  ``shm=False`` turns off the X shared-memory extension, so that a
+  screenshot does not catch a frame half drawn over the previous one.
+  xdotool helpers as methods: ``key``, ``click``, ``move``, ``moves``
+  (several moves in one xdotool run, with a pause between them),
+  ``pointer``, ``search``, ``wait_window`` (by title or class),
+  ``geometry``, ``title``, ``focus``, ``window_exists``.
+* ``screenshot(display)``: the root window as an ``Image`` of 0xRRGGBB
+  values (``px``, ``width``, ``height``, ``value``, ``rgb``, ``row``,
+  ``colours``, ``crop``, ``bbox``, ``save_png``).
+* ``make_prefix(path, display)``: a new Wine prefix made with wineboot.
+* ``PrefixTemplate(display, prewarm=False)``: one such prefix per suite;
+  ``set_values`` and ``add_program`` put registry values and programs into
+  it; ``fresh(display=None)`` copies it into a new ``Prefix`` (with
+  prewarm, the next copy is started in the background meanwhile).
 * ``Prefix``: ``env``, ``wine(args)`` (runs a Wine program to its end),
   ``start(program, *args)`` (a running ``Process``), ``reg_add``,
-  ``reg_import`` (several values at once), ``reg_query``, ``windows_dir``, ``install`` (copies a program into
-  C:\\windows\\system32 and returns its Windows path), ``kill`` (ends its
-  wineserver and every process of the prefix) and ``destroy`` (also in the
-  background, ``join`` waits for it).
+  ``reg_import`` (several values at once), ``reg_query``, ``windows_dir``,
+  ``install`` (copies a program into C:\\windows\\system32 and returns its
+  Windows path), ``kill`` (ends its wineserver and every process of the
+  prefix) and ``destroy`` (also in the background; ``join`` waits for it).
 * ``Process``: ``wait(timeout)`` gives the exit status or None,
-  ``running()``, ``kill()``.
+  ``running()``, ``kill()``, ``output()``.
 * ``Suite``: counts checks; ``with suite.check("name"):`` prints
   "ok name" or "FAIL name: reason" (a failed ``expect``/``assert`` or any
-  exception), ``suite.finish()`` prints "N passed, N failed".
-* ``stray_processes(marker)``: processes whose environment or command line
-  holds the marker (the suite's temporary directory), for the final check.
+  exception), ``suite.save(image, name)`` keeps a screenshot,
+  ``suite.finish()`` prints "N passed, N failed".
+* ``stray_processes(marker, prefix=None)``: live processes whose environment
+  or command line holds the marker (or whose WINEPREFIX is the prefix).
 """
 
 import array
