@@ -723,6 +723,12 @@ GROUPS_1024 = [
 GROUPS_800 = [("800x600", check_800x600)]
 
 
+def timed(group, fn, *args):
+    started = time.monotonic()
+    fn(*args)
+    print(f"# {group}: {time.monotonic() - started:.0f} s", flush=True)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(os.path.dirname(here))
@@ -753,12 +759,14 @@ def main():
         # Known seeds in every prefix, to tell that a run stored new ones.
         ctx.template.set_values({"Seed1": ("REG_DWORD", START_SEEDS[0]),
                                  "Seed2": ("REG_DWORD", START_SEEDS[1])})
+        print(f"# display and prefix template ready after {time.monotonic() - started:.0f} s",
+              flush=True)
         for group, fn in GROUPS_1024:
             if chosen(group):
-                fn(ctx)
+                timed(group, fn, ctx)
         if chosen("cycles") and args.cycles > 0:
             ctx.template.prewarm = False  # one prefix for all cycles: none to make ready
-            check_cycles(ctx, args.cycles)
+            timed("cycles", check_cycles, ctx, args.cycles)
             ctx.template.prewarm = True
         if any(chosen(g) for g, _ in GROUPS_800):
             ctx.template.discard_ahead()
@@ -767,7 +775,7 @@ def main():
             displays.append(ctx.display)
             for group, fn in GROUPS_800:
                 if chosen(group):
-                    fn(ctx)
+                    timed(group, fn, ctx)
         if ctx.outcomes:
             checks_after_all(ctx)
     except HarnessError as e:
