@@ -163,6 +163,45 @@ TEST_F(LifeWindow, ABitmapThatCannotBeAllocatedEndsConstructionLeavingNothingBeh
   EXPECT_TRUE(FileContents(DiagnosticFilePath(kRandBitsFileName)).empty());
 }
 
+// The whole way out of the program when the saver window cannot be built:
+// from the application's start-up through Run to the process start, which
+// turns the exception into a failure status once the application is gone.
+class TFailingLifeApp : public TScrnSavApp {
+ public:
+  TFailingLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
+
+ protected:
+  void MakeSaverWindow() override {
+    saverWindow = new TLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr);
+  }
+  void MakeOptionsDialog() override {}
+};
+
+int RunFailingSaver() {
+  TFailingLifeApp app;
+  return app.Run();
+}
+
+TEST_F(LifeWindow, TheProgramEndsWithAFailureStatusWhenTheWorldCannotBeAllocated) {
+  char* line = GetCommandLineA();
+  const std::string original(line);
+  std::strncpy(line, "cellarium.scr /s", original.size());
+  allocationsLeft = 1;
+  outstanding = 0;
+  TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+  const int cursor = CursorDisplayCount();
+
+  EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
+
+  std::memcpy(line, original.c_str(), original.size() + 1);
+  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+  EXPECT_EQ(TApplication::Current(), nullptr);
+  EXPECT_EQ(outstanding, 0);
+  EXPECT_EQ(CursorDisplayCount(), cursor);
+  EXPECT_TRUE(StoredValue("Seed1").empty());
+  EXPECT_TRUE(StoredValue("LastRate").empty());
+}
+
 TEST_F(LifeWindow, AWindowClosedBeforeItsThreadRanStoresSeedsButNoRate) {
   StoreDword("Seed1", 1);
   StoreDword("Seed2", 2);
