@@ -1,6 +1,7 @@
 #include "engine/step_kernels.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "engine/cpu_features.h"
@@ -10,9 +11,10 @@
 
 namespace {
 
-// The sets of the table last seen by this thread, so deriving them costs one
-// 512-byte comparison per step. Per thread, so that steps on two threads
-// never share it.
+// The sets of the table last seen, so deriving them costs one 512-byte
+// comparison per step. One cache for the process, taken with a try-only
+// flag: a step on a second thread that finds it taken derives the sets
+// itself instead of waiting, so no thread ever blocks or allocates here.
 struct RuleSetsCache {
   std::uint8_t table[512];
   RuleSets sets;
@@ -20,16 +22,21 @@ struct RuleSetsCache {
   bool valid = false;
 };
 
+RuleSetsCache cache;
+std::atomic_flag cacheTaken;  // clear
+
 // Whether rule is outer-totalistic; fills sets when it is.
 bool LookUpRuleSets(const std::uint8_t* rule, RuleSets& sets) {
-  thread_local RuleSetsCache cache;
+  if (cacheTaken.test_and_set(std::memory_order_acquire)) return DeriveRuleSets(rule, sets);
   if (!cache.valid || std::memcmp(cache.table, rule, sizeof cache.table) != 0) {
     std::memcpy(cache.table, rule, sizeof cache.table);
     cache.outerTotalistic = DeriveRuleSets(rule, cache.sets);
     cache.valid = true;
   }
   sets = cache.sets;
-  return cache.outerTotalistic;
+  const bool outerTotalistic = cache.outerTotalistic;
+  cacheTaken.clear(std::memory_order_release);
+  return outerTotalistic;
 }
 
 using BitslicedKernel = std::uint64_t (*)(const std::uint8_t*, std::uint8_t*, std::int32_t,

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/cpu_features.h"
@@ -349,4 +350,35 @@ TEST(StepKernels, StepGenerationFollowsTheTableItIsGivenEachCall) {
     ASSERT_EQ(actual, expected) << "round " << round;
     ASSERT_EQ(count, expectedCount) << "round " << round;
   }
+}
+
+TEST(StepKernels, StepsOnTwoThreadsWithDifferentTablesStayExact) {
+  // The cached sets belong to one table at a time: two threads stepping with
+  // different tables at once must each get their own table's result.
+  const std::vector<Table> tables = {LifeTable(), FromSets("B36/S23", Counts("36"), Counts("23")),
+                                     OtherTables().front()};
+  const Shape shape{128, 6};
+  std::mt19937 rng(12);
+  const Bytes source = RandomWorld(shape.width, shape.height, 0.4, rng);
+  std::vector<Bytes> expected;
+  for (const Table& table : tables) {
+    expected.emplace_back(source.size(), 0);
+    StepGenerationTable(source.data(), expected.back().data(), shape.width, shape.height,
+                        table.entries);
+  }
+  auto run = [&](std::size_t first, int* mismatches) {
+    Bytes destination(source.size(), 0);
+    for (int i = 0; i < 3000; ++i) {
+      const std::size_t t = (first + static_cast<std::size_t>(i)) % tables.size();
+      StepGeneration(source.data(), destination.data(), shape.width, shape.height,
+                     tables[t].entries);
+      if (destination != expected[t]) ++*mismatches;
+    }
+  };
+  int mismatchesA = 0, mismatchesB = 0;
+  std::thread other(run, 1, &mismatchesB);
+  run(0, &mismatchesA);
+  other.join();
+  EXPECT_EQ(mismatchesA, 0);
+  EXPECT_EQ(mismatchesB, 0);
 }
