@@ -1,5 +1,7 @@
 #include "engine/gdi_frame_renderer.h"
 
+#include <atomic>
+
 #include "engine/frame_layout.h"
 #include "framework/dib.h"
 
@@ -14,6 +16,22 @@ struct TwoEntryPalette {
 
 PALETTEENTRY EntryOf(COLORREF color) {
   return {GetRValue(color), GetGValue(color), GetBValue(color), 0};
+}
+
+// A DC taken while the message thread is still inside ShowWindow can keep an
+// empty visible region for good under Wine, and every transfer then draws
+// nothing. So the drawing waits until the window is shown and its thread is
+// back in the message loop (it answers a WM_NULL). A stop request ends the
+// wait: the message thread then spins in the handshake and pumps nothing.
+void WaitUntilShown(HWND window, const std::atomic<std::int32_t>& stopFlag) {
+  while (stopFlag.load() == 0 && IsWindow(window)) {
+    DWORD_PTR answer = 0;
+    if (IsWindowVisible(window) &&
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 50, &answer) != 0) {
+      return;
+    }
+    Sleep(1);
+  }
 }
 
 }  // namespace
@@ -36,6 +54,7 @@ void GdiFrameRenderer::Bind(HWND target, const TDib* worldA, const TDib* worldB,
 }
 
 void GdiFrameRenderer::BeginDrawing() {
+  WaitUntilShown(window, world.stopFlag);
   dc = GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
