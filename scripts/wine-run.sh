@@ -11,6 +11,12 @@ if [[ -z "${WINEPREFIX:-}" ]]; then
   export WINEPREFIX
   cleanup=$WINEPREFIX
 fi
+# Without an X display, Wine's null graphics driver still lets programs make
+# windows and device contexts, so window tests run headless too.
+if [[ -n $cleanup && -z "${DISPLAY:-}" ]]; then
+  "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  /usr/lib/wine/wineserver -k 2>/dev/null; /usr/lib/wine/wineserver -w 2>/dev/null
+fi
 "$wine" "$@"
 status=$?
 if [[ -n $cleanup ]]; then

@@ -248,7 +248,15 @@ TEST_F(LifeWindowRun, ARunEndedWithTheSKeyStoresSeedsRateLogAndDump) {
     rows = window.World().worldRows;
     ASSERT_TRUE(window.Create());
     EXPECT_EQ(window.World().stopFlag.load(), 0);  // the thread runs
-    Sleep(2100);  // at least one whole second of the calendar clock
+    // Drawing starts once the window is shown and answers its thread, so
+    // show it and serve sent messages (only those: posted input stays
+    // queued) for at least one whole second of the calendar clock.
+    ShowWindow(window.Handle(), SW_SHOWNA);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 2100;) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      Sleep(10);
+    }
     SendMessageA(window.Handle(), WM_KEYDOWN, 0x53, 0);
     SendMessageA(window.Handle(), WM_CLOSE, 0, 0);  // the handshake, then destroyed
     EXPECT_EQ(window.Handle(), nullptr);
