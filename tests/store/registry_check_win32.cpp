@@ -92,17 +92,17 @@ const char* const kNames[] = {"WorldSize",         "InitSize",      "ZoomFactor"
 int Load(int argc, char** argv) {
   MemoryRegistry memory;
   for (int i = 2; i < argc; ++i) {
-    const std::string spec = argv[i];
-    const auto eq = spec.find('=');
-    const auto colon = spec.find(':');
+    const std::string description = argv[i];
+    const auto eq = description.find('=');
+    const auto colon = description.find(':');
     Bytes data;
     if (eq == std::string::npos || colon == std::string::npos || colon < eq ||
-        !ParseHex(spec.substr(colon + 1), data)) {
-      std::printf("FAIL bad value description %s\n", spec.c_str());
+        !ParseHex(description.substr(colon + 1), data)) {
+      std::printf("FAIL bad value description %s\n", description.c_str());
       return 2;
     }
-    memory.Set(spec.substr(0, eq),
-               static_cast<std::uint32_t>(std::strtoul(spec.c_str() + eq + 1, nullptr, 10)),
+    memory.Set(description.substr(0, eq),
+               static_cast<std::uint32_t>(std::strtoul(description.c_str() + eq + 1, nullptr, 10)),
                data);
   }
 

@@ -104,7 +104,7 @@ offsets=(0 8 17)
 write_values() {
   local c=$1 i=0 name type data number bytes
   local first=$(((c % 3) * ${#names[@]} + offsets[c / 3]))
-  specs=()
+  stored=()
   {
     printf '@echo off\r\n'
     printf 'reg delete "%s" /f >NUL 2>NUL\r\n' "$key"
@@ -112,7 +112,7 @@ write_values() {
       IFS='|' read -r type data number bytes <<<"${variants[(first + i) % ${#variants[@]}]}"
       printf 'reg add "%s" /v %s /t %s /d "%s" /f >NUL\r\n' "$key" "$name" "$type" "$data"
       printf 'if errorlevel 1 echo reg add %s %s "%s" failed\r\n' "$name" "$type" "$data"
-      specs+=("$name=$number:$bytes")
+      stored+=("$name=$number:$bytes")
       i=$((i + 1))
     done
   } >"$batch"
@@ -123,8 +123,8 @@ for ((c = 0; c < 3 * ${#offsets[@]}; c++)); do
   write_values "$c"
   errors=$(run cmd /c 'C:\values.cmd')
   if [[ -n $errors ]]; then bad "values $c: $errors"; continue; fi
-  out=$(check load "${specs[@]}")
-  verdict $? "stored values, case $c" "${specs[*]}: $out"
+  out=$(check load "${stored[@]}")
+  verdict $? "stored values, case $c" "${stored[*]}: $out"
 done
 
 # ---- named cases
