@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "engine/life_settings.h"
-#include "engine/step_generation.h"
-#include "engine/step_kernels.h"
+#include "engine/step/step_generation.h"
+#include "engine/step/step_kernels.h"
 
 namespace {
 

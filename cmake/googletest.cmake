@@ -1,6 +1,6 @@
-# Native builds use the installed GoogleTest; cross and 32-bit builds compile
-# it from the sources Debian ships, with the same compiler as the project.
-if(CMAKE_CROSSCOMPILING OR CELLARIUM_M32 OR CELLARIUM_SANITIZE)
+# Native builds use the installed GoogleTest; cross, 32-bit and sanitizer
+# builds compile it from the sources Debian ships, with the project's compiler.
+if(CMAKE_CROSSCOMPILING OR CELLARIUM_SANITIZE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

@@ -1,13 +1,8 @@
-# Build-flavour flags: sanitizers, 32-bit Linux, and the static Windows runtime.
+# Build-flavour flags: sanitizers and the static Windows runtime. The 32-bit
+# Linux tree gets its flags from cmake/linux-i686.cmake.
 if(CELLARIUM_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
-endif()
-
-if(CELLARIUM_M32)
-  # Static, so qemu-i386 needs no 32-bit loader or libraries at run time.
-  add_compile_options(-m32 -msse2 -mfpmath=sse)
-  add_link_options(-m32 -static)
 endif()
 
 if(WIN32)

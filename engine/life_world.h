@@ -34,18 +34,3 @@ struct LifeWorld {
   std::int32_t generationCount = 0;    // generations since the thread started
   std::FILE* randBitsFile = nullptr;   // the random-bit log, when asked for
 };
-
-// What the simulation loop needs from whoever shows the frames. The Win32
-// saver window draws through the device context; tests record calls.
-class FrameRenderer {
- public:
-  virtual void BeginDrawing() = 0;  // once, before the first generation
-  virtual void RenderFrame() = 0;   // each generation: draws nextBits
-  virtual void EndDrawing() = 0;    // once, after the loop
-
- protected:
-  FrameRenderer() = default;
-  FrameRenderer(const FrameRenderer&) = default;
-  FrameRenderer& operator=(const FrameRenderer&) = default;
-  ~FrameRenderer() = default;
-};

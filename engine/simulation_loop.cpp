@@ -2,7 +2,7 @@
 
 #include "engine/frame_layout.h"
 #include "engine/mutation_policy.h"
-#include "engine/step_generation.h"
+#include "engine/step/step_generation.h"
 #include "engine/tick_clock.h"
 
 void PrepareSimulationStart(LifeWorld& world, std::time_t now) {

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "engine/life_settings.h"
+#include "engine/frame_renderer.h"
 #include "engine/life_world.h"
 #include "engine/timing_sampler.h"
 

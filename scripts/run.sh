@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# `make run [ARGS=...]`: builds the Windows x86_64 program (tree build/win64,
-# as scripts/test.sh builds it) and runs it under Wine with the given
+# `make run [ARGS=...]`: builds the Windows x86_64 program (preset win64,
+# tree build/win64) and runs it under Wine with the given
 # switches (default /s). On the current X display when $DISPLAY answers;
 # otherwise on a virtual display (Xvfb) for a few seconds, leaving a
 # screenshot whose path is printed, then closing the program with a key.
@@ -12,7 +12,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=${BUILD_ROOT:-build}
+build=build
 tree=$build/win64
 mkdir -p "$build/logs"
 log=$build/logs/run-build.log
@@ -23,13 +23,12 @@ for tool in cmake ninja x86_64-w64-mingw32-g++-posix python3 /usr/lib/wine/wine6
 done
 
 echo "== build $tree (log: $log)"
-if ! { cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake &&
-       cmake --build "$tree" -j "$(nproc)" --target cellarium; } >"$log" 2>&1; then
+if ! { cmake --preset win64 && cmake --build "$tree" -j "$(nproc)" --target cellarium; } \
+     >"$log" 2>&1; then
   tail -n 30 "$log" >&2
   die "the win64 build failed (whole log: $log)"
 fi
-scr=$tree/app/cellarium.scr
+scr=$tree/program/cellarium.scr
 [[ -f $scr ]] || die "the build did not produce $scr"
 
 [[ $# -gt 0 ]] || set -- /s

@@ -4,7 +4,7 @@ session: the same Xvfb display, the same Wine prefix, one after the other.
 
     measure_rates.py BUILD_DIR [--seconds 10] [--rounds 2] [--size 1024x768]
 
-BUILD_DIR is a MinGW x86_64 tree with app/cellarium.scr and
+BUILD_DIR is a MinGW x86_64 tree with program/cellarium.scr and
 bench/win32/transfer_bench.exe. The saver runs with the default settings
 for the given time and is closed with a key; its LastRate is read from the
 registry. Then transfer_bench.exe transfers the same display bitmap the
@@ -65,7 +65,7 @@ def main():
     ap.add_argument("--rounds", type=int, default=2)
     ap.add_argument("--size", default="1024x768")
     args = ap.parse_args()
-    scr = os.path.join(args.build, "app", "cellarium.scr")
+    scr = os.path.join(args.build, "program", "cellarium.scr")
     bench = os.path.join(args.build, "bench", "win32", "transfer_bench.exe")
     for path in (scr, bench):
         if not os.path.isfile(path):

@@ -8,7 +8,7 @@ Finally runs the saver with the stored options and looks at the screen.
 
     tests/e2e/options_dialog.py BUILD_DIR [--artifacts DIR] [--docs-shot PNG]
 
-BUILD_DIR is a MinGW x86_64 tree (app/cellarium.scr and
+BUILD_DIR is a MinGW x86_64 tree (program/cellarium.scr and
 tests/e2e/drivers/dialog_driver.exe). Prints one line per check and ends
 with "N passed, N failed".
 """
@@ -71,7 +71,7 @@ class Context:
         self.template = template
         self.suite = suite
         self.artifacts = artifacts
-        self.scr = template.add_program(os.path.join(build, "app", "cellarium.scr"))
+        self.scr = template.add_program(os.path.join(build, "program", "cellarium.scr"))
         self.driver = template.add_program(
             os.path.join(build, "tests", "e2e", "drivers", "dialog_driver.exe"))
 

@@ -5,7 +5,7 @@ files it leaves in the Windows directory.
 
     tests/e2e/saver_e2e.py SCR [--artifacts DIR] [--only REGEX] [--cycles N]
 
-SCR is the built program (for example build/win64/app/cellarium.scr).
+SCR is the built program (for example build/win64/program/cellarium.scr).
 Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
 "N passed, N failed"; exits non-zero when a check failed.
 """
@@ -733,7 +733,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(os.path.dirname(here))
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("scr", nargs="?", default=os.path.join(root, "build/win64/app/cellarium.scr"),
+    ap.add_argument("scr", nargs="?", default=os.path.join(root, "build/win64/program/cellarium.scr"),
                     help="the built cellarium.scr")
     ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
     ap.add_argument("--only", help="run only the groups matching this regular expression "

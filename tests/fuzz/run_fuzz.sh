@@ -2,13 +2,18 @@
 # Runs a libFuzzer binary for a bounded time from a fresh corpus and ends
 # with "1 passed, 0 failed" (or "0 passed, 1 failed" on a crash, a mismatch
 # or a sanitizer report), after saying how many inputs it ran.
-# Usage: tests/fuzz/run_fuzz.sh FUZZER SECONDS WORK-DIR
+# Usage: tests/fuzz/run_fuzz.sh FUZZER WORK-DIR [SECONDS]
+# SECONDS defaults to $FUZZ_SECONDS, else 60.
 set -uo pipefail
-if [[ $# -ne 3 ]]; then
-  echo "usage: $0 FUZZER SECONDS WORK-DIR" >&2
+if [[ $# -lt 2 || $# -gt 3 ]]; then
+  echo "usage: $0 FUZZER WORK-DIR [SECONDS]" >&2
   exit 2
 fi
-fuzzer=$1 seconds=$2 work=$3
+fuzzer=$1 work=$2 seconds=${3:-${FUZZ_SECONDS:-60}}
+if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
+  echo "error: fuzz duration '$seconds' is not a whole number of seconds" >&2
+  exit 2
+fi
 if [[ ! -x "$fuzzer" ]]; then
   echo "FAIL: fuzzer $fuzzer not built"
   echo "0 passed, 1 failed"

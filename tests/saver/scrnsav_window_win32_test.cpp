@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "saver/scrnsav_window.h"
-#include "saver/window_test_support.h"
+#include "support/window_test_support.h"
 
 namespace {
 

@@ -1,0 +1,45 @@
+#pragma once
+#include <windows.h>
+
+#include "engine/life_settings.h"
+#include "engine/frame_renderer.h"
+#include "engine/life_world.h"
+
+class TDib;
+
+// Draws the generations of the simulation thread straight into the saver
+// window through GDI: the client-area DC held from BeginDrawing to
+// EndDrawing, a two-entry logical palette (black, PixelColor) selected into
+// it for the display bitmap's palette indices, and one SetDIBitsToDevice per
+// frame. This is the program's only caller of SetDIBitsToDevice. All three
+// calls run on the simulation thread; nothing here allocates per frame.
+class GdiFrameRenderer final : public FrameRenderer {
+ public:
+  GdiFrameRenderer(const LifeWorld& world, const LifeSettings& settings);
+  ~GdiFrameRenderer();
+
+  GdiFrameRenderer(const GdiFrameRenderer&) = delete;
+  GdiFrameRenderer& operator=(const GdiFrameRenderer&) = delete;
+
+  // The window and the bitmaps whose pixel memories the world points into
+  // (display may be null). Called on the message thread before the
+  // simulation thread starts.
+  void Bind(HWND target, const TDib* worldA, const TDib* worldB, const TDib* display);
+
+  void BeginDrawing() override;
+  void RenderFrame() override;
+  void EndDrawing() override;
+
+ private:
+  const LifeWorld& world;
+  const LifeSettings& settings;
+  HWND window = nullptr;
+  const TDib* worldBitmapA = nullptr;
+  const TDib* worldBitmapB = nullptr;
+  const TDib* displayBitmap = nullptr;
+
+  // Held by the simulation thread between BeginDrawing and EndDrawing.
+  HDC dc = nullptr;
+  HPALETTE palette = nullptr;
+  HPALETTE previousPalette = nullptr;
+};

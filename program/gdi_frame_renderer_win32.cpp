@@ -1,0 +1,113 @@
+#include "program/gdi_frame_renderer.h"
+
+#include <atomic>
+
+#include "engine/frame_layout.h"
+#include "framework/dib.h"
+
+namespace {
+
+// A LOGPALETTE with room for the two entries (the platform's declares one).
+struct TwoEntryPalette {
+  WORD version;
+  WORD entryCount;
+  PALETTEENTRY entries[2];
+};
+
+PALETTEENTRY EntryOf(COLORREF color) {
+  return {GetRValue(color), GetGValue(color), GetBValue(color), 0};
+}
+
+// A DC taken while the message thread is still inside ShowWindow can keep an
+// empty visible region for good under Wine, and every transfer then draws
+// nothing. So the drawing waits until the window is shown and its thread is
+// back in the message loop (it answers a WM_NULL). A stop request ends the
+// wait: the message thread then spins in the handshake and pumps nothing.
+void WaitUntilShown(HWND window, const std::atomic<std::int32_t>& stopFlag) {
+  while (stopFlag.load() == 0 && IsWindow(window)) {
+    DWORD_PTR answer = 0;
+    if (IsWindowVisible(window) &&
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 50, &answer) != 0) {
+      return;
+    }
+    Sleep(1);
+  }
+}
+
+}  // namespace
+
+GdiFrameRenderer::GdiFrameRenderer(const LifeWorld& lifeWorld, const LifeSettings& settingsInUse)
+    : world(lifeWorld), settings(settingsInUse) {}
+
+GdiFrameRenderer::~GdiFrameRenderer() {
+  // EndDrawing has normally run on the simulation thread; a palette left over
+  // from a drawing that never ended is still ours to delete.
+  if (palette != nullptr && dc == nullptr) DeleteObject(palette);
+}
+
+void GdiFrameRenderer::Bind(HWND target, const TDib* worldA, const TDib* worldB,
+                            const TDib* display) {
+  window = target;
+  worldBitmapA = worldA;
+  worldBitmapB = worldB;
+  displayBitmap = display;
+}
+
+void GdiFrameRenderer::BeginDrawing() {
+  WaitUntilShown(window, world.stopFlag);
+  dc = GetDC(window);
+  if (dc == nullptr) return;
+  SetROP2(dc, R2_WHITE);
+
+  // The palette copies the world bitmap's colour table, so the display
+  // bitmap's indices 0 and 1 draw exactly the colours of the world.
+  const COLORREF black = worldBitmapA != nullptr ? worldBitmapA->GetColor(0) : RGB(0, 0, 0);
+  const COLORREF live =
+      worldBitmapA != nullptr ? worldBitmapA->GetColor(1) : static_cast<COLORREF>(settings.PixelColor);
+  const TwoEntryPalette entries{0x300, 2, {EntryOf(black), EntryOf(live)}};
+  palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
+  if (palette != nullptr) {
+    previousPalette = SelectPalette(dc, palette, FALSE);
+    RealizePalette(dc);
+  }
+
+  if (NeedsBackgroundFill(settings)) {
+    HBRUSH brush = CreateSolidBrush(RGB(0, 0, 0));
+    if (brush != nullptr) {
+      const RECT area{0, 0, world.displayWidth, world.displayHeight};
+      FillRect(dc, &area, brush);
+      DeleteObject(brush);
+    }
+  }
+}
+
+void GdiFrameRenderer::RenderFrame() {
+  if (dc == nullptr) return;
+  const FrameTransfer transfer = RenderIntoDisplay(world, settings);
+  const TDib* bitmap = nullptr;
+  switch (transfer.source) {
+    case TransferSource::kWorldA: bitmap = worldBitmapA; break;
+    case TransferSource::kWorldB: bitmap = worldBitmapB; break;
+    case TransferSource::kDisplay: bitmap = displayBitmap; break;
+    case TransferSource::kNone: break;
+  }
+  if (bitmap == nullptr) return;
+  SetDIBitsToDevice(dc, transfer.left, transfer.top,
+                    static_cast<DWORD>(transfer.right - transfer.left),
+                    static_cast<DWORD>(transfer.bottom - transfer.top), 0, 0, 0,
+                    static_cast<UINT>(bitmap->Height()), transfer.bits, bitmap->Info(),
+                    bitmap->Usage());
+}
+
+void GdiFrameRenderer::EndDrawing() {
+  if (dc != nullptr) {
+    if (previousPalette != nullptr) SelectPalette(dc, previousPalette, FALSE);
+    ReleaseDC(window, dc);
+    dc = nullptr;
+  }
+  previousPalette = nullptr;
+  if (palette != nullptr) {
+    DeleteObject(palette);
+    palette = nullptr;
+  }
+}

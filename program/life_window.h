@@ -1,0 +1,50 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "program/gdi_frame_renderer.h"
+#include "engine/life_world.h"
+#include "framework/dib.h"
+#include "saver/scrnsav_window.h"
+
+// The Life saver window. Its construction loads the settings, seeds the
+// generator, derives the geometry from the screen, allocates the world
+// bitmaps (and the display bitmap when the world is magnified or tiled) and
+// fills the initial soup; PrepareWindow starts the simulation thread;
+// ConfirmClose stops it; the destructor hands the next seeds, the rate and
+// the optional world dump to the store.
+//
+// Threads: the message thread owns everything here before the simulation
+// thread starts and after the stop handshake; in between the simulation
+// thread owns the world, the generator, the log and the renderer.
+class TLifeWindow : public TScrnSavWindow {
+ public:
+  // Throws TXOutOfMemory when a bitmap cannot be allocated; nothing has been
+  // stored or written by then, and the base class shows the cursor again.
+  TLifeWindow(TWindow* parent, const char* title, HINSTANCE module);
+  ~TLifeWindow() override;
+
+  const LifeWorld& World() const { return world; }
+
+  // Hooks
+  // PrepareWindow: covers the desktop, then starts the simulation thread.
+  void PrepareWindow() override;
+  void IdleStep() override;
+  const char* WindowClassName() override;
+  // FillWindowClass: the saver's record with the stock black brush.
+  void FillWindowClass(WNDCLASSA& windowClass) override;
+  // ConfirmClose: the stop handshake; always yes.
+  bool ConfirmClose() override;
+
+ private:
+  static unsigned __stdcall SimulationThread(void* window);
+  void StopSimulation();
+
+  LifeWorld world;
+  std::unique_ptr<TDib> worldBitmapA;
+  std::unique_ptr<TDib> worldBitmapB;
+  std::unique_ptr<TDib> displayBitmap;  // only when magnified or tiled
+  GdiFrameRenderer renderer;
+  HANDLE thread = nullptr;  // owned; closed once the thread has ended
+};

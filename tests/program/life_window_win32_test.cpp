@@ -1,0 +1,299 @@
+// The Life window in the process, against the real registry and Windows
+// directory of the Wine prefix: what its construction builds, what an
+// allocation failure leaves behind (nothing), and a whole run with the
+// simulation thread, the stop handshake and the teardown's seeds, rate,
+// log and dump.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "saver/scrnsav_app.h"
+#include "engine/life_settings.h"
+#include "program/life_window.h"
+#include "engine/soup.h"
+#include "engine/world_geometry.h"
+#include "framework/exceptions.h"
+#include "support/window_test_support.h"
+#include "store/diagnostic_files.h"
+#include "store/registry_key.h"
+#include "store/store_win32.h"
+
+namespace {
+
+// A saver application with nothing to make: the window under test is made
+// by the test itself. It gives the window a run mode to read.
+class TTestSaverApp : public TScrnSavApp {
+ public:
+  explicit TTestSaverApp(char mode) : TScrnSavApp("Cellarium.Test.Saver") {
+    runMode = mode;
+    SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);  // the tests' own
+  }
+
+ protected:
+  void MakeSaverWindow() override {}
+  void MakeOptionsDialog() override {}
+};
+
+void DeleteSettingsKey() { RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyPath); }
+
+void StoreDword(const char* name, DWORD value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+// The stored value's bytes, or nothing when it is missing.
+std::vector<std::uint8_t> StoredValue(const char* name) {
+  std::uint8_t buffer[256];
+  DWORD size = sizeof buffer;
+  if (RegGetValueA(HKEY_CURRENT_USER, kSettingsKeyPath, name, RRF_RT_ANY, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
+    return {};
+  return std::vector<std::uint8_t>(buffer, buffer + size);
+}
+
+std::string FileContents(const std::string& path) {
+  std::string contents;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) contents.append(chunk, got);
+    std::fclose(file);
+  }
+  return contents;
+}
+
+bool RowIsDead(const std::uint8_t* bits, std::int32_t cols, std::int32_t row) {
+  const std::int32_t bytes = cols / 8;
+  for (std::int32_t k = 0; k < bytes; ++k)
+    if (bits[row * bytes + k] != 0) return false;
+  return true;
+}
+
+class LifeWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallWindowsStore();
+    DeleteSettingsKey();
+    lifeSettings = LifeSettings();
+    std::remove(DiagnosticFilePath(kLifeDumpFileName).c_str());
+    std::remove(DiagnosticFilePath(kRandBitsFileName).c_str());
+  }
+  void TearDown() override {
+    TDib::SetAllocator(nullptr, nullptr);
+    DeleteSettingsKey();
+  }
+};
+
+TEST_F(LifeWindow, ConstructionBuildsTheWorldOfThisScreenWithASoupInTheBandOnly) {
+  TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+  const LifeWorld& world = window.World();
+  const WorldGeometry expected = ComputeWorldGeometry(
+      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), lifeSettings);
+  EXPECT_EQ(world.worldCols, expected.worldCols);
+  EXPECT_EQ(world.worldRows, expected.worldRows);
+  EXPECT_EQ(world.displayWidth, expected.displayWidth);
+  EXPECT_EQ(world.displayHeight, expected.displayHeight);
+  EXPECT_EQ(world.mutationCountdown, 4);
+  EXPECT_EQ(world.stopFlag.load(), 1);  // nothing to wait for yet
+  ASSERT_NE(world.currentBits, nullptr);
+  ASSERT_NE(world.nextBits, nullptr);
+  EXPECT_NE(world.displayBits, nullptr);  // zoomed by default
+  EXPECT_EQ(world.currentBits, world.worldBitsA);
+  EXPECT_EQ(world.bitsSwapped, 0);
+
+  const SoupBand band = ComputeSoupBand(world.worldCols, world.worldRows, lifeSettings.InitSize);
+  bool anyLive = false;
+  for (std::int32_t row = 0; row < world.worldRows; ++row) {
+    const bool inBand = row >= band.firstRow && row < band.endRow;
+    if (!inBand) {
+      EXPECT_TRUE(RowIsDead(world.currentBits, world.worldCols, row)) << row;
+    }
+    if (inBand && !RowIsDead(world.currentBits, world.worldCols, row)) anyLive = true;
+    EXPECT_TRUE(RowIsDead(world.nextBits, world.worldCols, row)) << "second buffer, row " << row;
+  }
+  EXPECT_TRUE(anyLive);
+}
+
+TEST_F(LifeWindow, AnUnmagnifiedFullSizeWorldHasNoDisplayBitmap) {
+  StoreDword("ZoomFactor", 0);
+  StoreDword("WorldSize", 0);
+  TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+  EXPECT_EQ(window.World().displayBits, nullptr);
+  EXPECT_EQ(window.World().worldCols, window.World().displayWidth);
+  EXPECT_EQ(window.World().worldRows, window.World().displayHeight);
+}
+
+// ---- a bitmap that cannot be allocated
+
+int allocationsLeft = 0;
+int outstanding = 0;
+void* FailingAllocate(std::size_t bytes) {
+  if (allocationsLeft-- <= 0) return nullptr;
+  ++outstanding;
+  return ::operator new(bytes);
+}
+void CountedRelease(void* memory) {
+  --outstanding;
+  ::operator delete(memory);
+}
+
+TEST_F(LifeWindow, ABitmapThatCannotBeAllocatedEndsConstructionLeavingNothingBehind) {
+  TTestSaverApp app('r');
+  // Each of the three bitmaps in turn (the defaults need all three).
+  for (int succeeding = 0; succeeding < 3; ++succeeding) {
+    allocationsLeft = succeeding;
+    outstanding = 0;
+    TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+    const int cursor = CursorDisplayCount();
+    EXPECT_THROW(TLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr), TXOutOfMemory)
+        << succeeding << " bitmaps allocated";
+    EXPECT_EQ(outstanding, 0) << "bitmaps made before the failure are released";
+    EXPECT_EQ(CursorDisplayCount(), cursor) << "the cursor is shown again";
+  }
+  EXPECT_TRUE(StoredValue("Seed1").empty());
+  EXPECT_TRUE(StoredValue("LastRate").empty());
+  EXPECT_TRUE(FileContents(DiagnosticFilePath(kRandBitsFileName)).empty());
+}
+
+// The whole way out of the program when the saver window cannot be built:
+// from the application's start-up through Run to the process start, which
+// turns the exception into a failure status once the application is gone.
+class TFailingLifeApp : public TScrnSavApp {
+ public:
+  TFailingLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
+
+ protected:
+  void MakeSaverWindow() override {
+    saverWindow = new TLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr);
+  }
+  void MakeOptionsDialog() override {}
+};
+
+int RunFailingSaver() {
+  TFailingLifeApp app;
+  return app.Run();
+}
+
+TEST_F(LifeWindow, TheProgramEndsWithAFailureStatusWhenTheWorldCannotBeAllocated) {
+  char* line = GetCommandLineA();
+  const std::string original(line);
+  std::strncpy(line, "cellarium.scr /s", original.size());
+  allocationsLeft = 1;
+  outstanding = 0;
+  TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+  const int cursor = CursorDisplayCount();
+
+  EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
+
+  std::memcpy(line, original.c_str(), original.size() + 1);
+  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+  EXPECT_EQ(TApplication::Current(), nullptr);
+  EXPECT_EQ(outstanding, 0);
+  EXPECT_EQ(CursorDisplayCount(), cursor);
+  EXPECT_TRUE(StoredValue("Seed1").empty());
+  EXPECT_TRUE(StoredValue("LastRate").empty());
+}
+
+TEST_F(LifeWindow, AWindowClosedBeforeItsThreadRanStoresSeedsButNoRate) {
+  StoreDword("Seed1", 1);
+  StoreDword("Seed2", 2);
+  {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    EXPECT_TRUE(window.ConfirmClose());  // returns at once: no thread to wait for
+  }
+  const std::vector<std::uint8_t> seed1 = StoredValue("Seed1");
+  ASSERT_EQ(seed1.size(), 4u);
+  EXPECT_NE(seed1, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+  EXPECT_TRUE(StoredValue("LastRate").empty());
+  EXPECT_TRUE(FileContents(DiagnosticFilePath(kLifeDumpFileName)).empty());
+}
+
+// ---- whole runs with the simulation thread (need a window)
+
+class LifeWindowRun : public LifeWindow {
+ protected:
+  void SetUp() override {
+    if (!CanCreateWindows()) GTEST_SKIP() << "no display: no window can be created here";
+    LifeWindow::SetUp();
+  }
+};
+
+TEST_F(LifeWindowRun, TheClassHasTheSaverNameAndABlackBackground) {
+  TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+  ASSERT_TRUE(window.Create());
+  WNDCLASSA registered{};
+  ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "ScreenSaver.Cellarium", &registered));
+  EXPECT_EQ(registered.hbrBackground, GetStockObject(BLACK_BRUSH));
+  EXPECT_EQ(registered.style, static_cast<UINT>(CS_DBLCLKS | CS_SAVEBITS));
+  SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(LifeWindowRun, ARunEndedWithTheSKeyStoresSeedsRateLogAndDump) {
+  TTestSaverApp app('r');
+  StoreDword("Seed1", 1);
+  StoreDword("Seed2", 2);
+  std::int32_t cols = 0, rows = 0;
+  {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    EXPECT_EQ(app.IdleStepMode(), -1);
+    cols = window.World().worldCols;
+    rows = window.World().worldRows;
+    ASSERT_TRUE(window.Create());
+    EXPECT_EQ(window.World().stopFlag.load(), 0);  // the thread runs
+    // Drawing starts once the window is shown and answers its thread, so
+    // show it and serve sent messages (only those: posted input stays
+    // queued) for at least one whole second of the calendar clock.
+    ShowWindow(window.Handle(), SW_SHOWNA);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 2100;) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      Sleep(10);
+    }
+    SendMessageA(window.Handle(), WM_KEYDOWN, 0x53, 0);
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);  // the handshake, then destroyed
+    EXPECT_EQ(window.Handle(), nullptr);
+    EXPECT_EQ(window.World().stopFlag.load(), 1);
+    EXPECT_GT(window.World().generationCount, 0);
+  }
+  EXPECT_EQ(StoredValue("Seed1").size(), 4u);
+  EXPECT_NE(StoredValue("Seed1"), (std::vector<std::uint8_t>{1, 0, 0, 0}));
+  EXPECT_NE(StoredValue("Seed2"), (std::vector<std::uint8_t>{2, 0, 0, 0}));
+
+  const std::vector<std::uint8_t> rate = StoredValue("LastRate");
+  ASSERT_FALSE(rate.empty());
+  const std::string text(rate.begin(), rate.end() - 1);
+  double value = 0;
+  char unit[32] = {};
+  EXPECT_EQ(std::sscanf(text.c_str(), "%lf %31s", &value, unit), 2) << text;
+  EXPECT_GT(value, 0.0) << text;
+  EXPECT_STREQ(unit, "updates/sec");
+
+  const std::string bits = FileContents(DiagnosticFilePath(kRandBitsFileName));
+  EXPECT_EQ(bits.find_first_not_of("01"), std::string::npos) << bits;
+
+  const std::string dump = FileContents(DiagnosticFilePath(kLifeDumpFileName));
+  ASSERT_EQ(dump.size(), static_cast<std::size_t>(32 + cols * rows / 8));
+  EXPECT_EQ(dump.substr(0, 2), "BM");
+}
+
+TEST_F(LifeWindowRun, DeletingARunningWindowStopsItsThreadFirst) {
+  TTestSaverApp app('s');
+  {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    ASSERT_TRUE(window.Create());
+    Sleep(200);
+  }  // no WM_CLOSE: the destructor's own handshake
+  EXPECT_EQ(StoredValue("Seed1").size(), 4u);
+  EXPECT_TRUE(FileContents(DiagnosticFilePath(kLifeDumpFileName)).empty());
+  EXPECT_TRUE(FileContents(DiagnosticFilePath(kRandBitsFileName)).empty());
+}
+
+}  // namespace
