@@ -27,7 +27,7 @@ def value(values, name):
     return values.get(name, (None, None))[1]
 
 
-def chosen(desktop):
+def saver_values(desktop):
     return {name: value(desktop, name) for name in SAVER_VALUES}
 
 
@@ -92,7 +92,7 @@ def run(suite, display, template, setup, scr):
             expect(f.read() == scr, "the installed cellarium.scr is not the packaged one")
         desktop = prefix.reg_query(DESKTOP)
         expect(str(value(desktop, "SCRNSAVE.EXE")).lower() == INSTALLED.lower()
-               and value(desktop, "ScreenSaveActive") == "1", f"desktop values {chosen(desktop)}")
+               and value(desktop, "ScreenSaveActive") == "1", f"desktop values {saver_values(desktop)}")
         entry = prefix.reg_query(UNINSTALL)
         expected = {"DisplayName": "Cellarium", "DisplayVersion": "1.0",
                     "Publisher": "The Cellarium developers", "NoModify": 1, "NoRepair": 1}
@@ -125,7 +125,7 @@ def run(suite, display, template, setup, scr):
         expect(not os.path.exists(unix(prefix, INSTALLED)), "cellarium.scr is still there")
         desktop = prefix.reg_query(DESKTOP)
         expect(value(desktop, "SCRNSAVE.EXE") == PREVIOUS and value(desktop, "ScreenSaveActive") == "0",
-               f"desktop values {chosen(desktop)}")
+               f"desktop values {saver_values(desktop)}")
         expect(value(prefix.reg_query(SAVER_KEY), "ZoomFactor") == 3, "the saver's settings are gone")
     prefix.destroy(background=True)
 
