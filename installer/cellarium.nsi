@@ -73,7 +73,9 @@ VIAddVersionKey LegalCopyright "Copyright (C) 2026 ${PUBLISHER}"
     GetFullPathName /SHORT $R2 "$SYSDIR\cellarium.scr"
     StrCpy $R0 0
     ${If} $R1 == "$SYSDIR\cellarium.scr"
-    ${OrIf} $R1 == $R2
+      StrCpy $R0 1
+    ${ElseIf} $R2 != ""  ; empty when the file is gone
+    ${AndIf} $R1 == $R2
       StrCpy $R0 1
     ${EndIf}
   FunctionEnd
@@ -96,7 +98,9 @@ VIAddVersionKey LegalCopyright "Copyright (C) 2026 ${PUBLISHER}"
     MessageBox MB_ICONSTOP|MB_OK "Cellarium goes into the Windows system folder, which needs administrator rights. Run this installer as an administrator." /SD IDOK
     Abort
   ${EndIf}
-  SetRegView 64
+  !if "${ARCH}" == "x64"
+    SetRegView 64
+  !endif
 !macroend
 
 Function .onInit
