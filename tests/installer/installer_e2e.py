@@ -53,14 +53,7 @@ def uninstall(prefix):
 def unix(prefix, windows_path):
     drive, rest = windows_path.split(":", 1)
     assert drive.lower() == "c"
-    path = os.path.join(prefix.path, "drive_c", *rest.strip("\\").split("\\"))
-    # Wine creates folders in whatever case it is asked: find them without case.
-    parts = os.path.relpath(path, prefix.path).split(os.sep)
-    actual = prefix.path
-    for part in parts:
-        names = {n.lower(): n for n in os.listdir(actual)} if os.path.isdir(actual) else {}
-        actual = os.path.join(actual, names.get(part.lower(), part))
-    return actual
+    return os.path.join(prefix.path, "drive_c", *rest.strip("\\").split("\\"))
 
 
 def main():
