@@ -2,7 +2,7 @@
 # first (scripts/setup-deps.sh), so they work on a fresh machine.
 ARGS ?=
 
-.PHONY: deps test run bench clean
+.PHONY: deps test run bench dist clean
 deps:
 	@scripts/setup-deps.sh
 
@@ -15,5 +15,9 @@ run: deps
 bench: deps
 	@scripts/bench.sh
 
+# Release files for Windows users in dist/ (scripts/dist.sh).
+dist: deps
+	@scripts/dist.sh
+
 clean:
-	rm -rf build
+	rm -rf build dist
