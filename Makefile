@@ -15,5 +15,13 @@ run: deps
 bench: deps
 	@scripts/bench.sh
 
+# The xscreensaver module for Linux and the BSDs (x11/).
+.PHONY: run-linux dist-linux
+run-linux: deps
+	@scripts/run-linux.sh $(ARGS)
+
+dist-linux: deps
+	@scripts/dist-linux.sh
+
 clean:
 	rm -rf build
