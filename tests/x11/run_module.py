@@ -25,8 +25,10 @@ def main():
     parser.add_argument("module")
     parser.add_argument("--shot", required=True)
     parser.add_argument("--seconds", type=float, default=5)
-    parser.add_argument("options", nargs="*")
-    args = parser.parse_args()
+    argv = sys.argv[1:]
+    split = argv.index("--") if "--" in argv else len(argv)
+    args = parser.parse_args(argv[:split])
+    args.options = argv[split + 1:]
     with Display(1024, 768) as display:
         proc = subprocess.Popen([args.module, *(args.options or ["-root"])], env=display.env())
         time.sleep(args.seconds)
