@@ -3,7 +3,7 @@
 layouts by screenshot in -window and -window-id modes, resizes, signals,
 bad options, the settings description and the .deb.
 
-    module_e2e.py MODULE --hold-window HELPER --xml XML --build BUILD_DIR [--artifacts DIR]
+    module_e2e.py MODULE --hold-window HELPER --transfer-check CHECKER --xml XML --build BUILD_DIR [--artifacts DIR]
 
 Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
 "N passed, N failed"; exits non-zero when a check failed.
@@ -101,6 +101,13 @@ def expect_quick_exit(module, sig=signal.SIGTERM):
 
 def xdotool(ctx, *args):
     subprocess.run(["xdotool", *args], env=ctx.display.env(), check=True, capture_output=True)
+
+
+def check_transfer(ctx):
+    with ctx.suite.check("image transfer puts every pixel in place, MIT-SHM and plain"):
+        out = subprocess.run([ctx.transfer_check], env=ctx.display.env(), capture_output=True,
+                             text=True, timeout=30)
+        expect(out.returncode == 0, f"{out.stdout.strip()} {out.stderr.strip()}")
 
 
 def checks_layouts(ctx):
@@ -218,6 +225,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("module")
     parser.add_argument("--hold-window", required=True)
+    parser.add_argument("--transfer-check", required=True)
     parser.add_argument("--xml", required=True)
     parser.add_argument("--build", required=True)
     parser.add_argument("--artifacts")
@@ -225,6 +233,7 @@ def main():
     ctx.suite = Suite(ctx.artifacts)
     with Display(1024, 768) as display:
         ctx.display = display
+        check_transfer(ctx)
         checks_layouts(ctx)
         check_signal_during_delay(ctx)
         checks_bad_options(ctx)
