@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -124,27 +123,4 @@ TEST(ModuleOptions, BadOptionsAndValuesSayWhatIsWrong) {
     const std::string problem = Parse(c.words, o, c.environment);
     EXPECT_NE(problem.find(c.mentions), std::string::npos) << problem;
   }
-}
-
-TEST(ModuleOptions, EveryOptionTheHelpNamesParses) {
-  std::istringstream help(ModuleHelp("cellarium"));
-  std::string line;
-  int named = 0;
-  while (std::getline(help, line)) {
-    std::istringstream words(line);
-    std::string option, value;
-    if (!(words >> option) || option[0] != '-') continue;
-    std::vector<std::string> argv{option};
-    words >> value;
-    if (value == "ID") argv.push_back("7");
-    else if (value == "WxH") argv.push_back("10x10");
-    else if (value == "USEC") argv.push_back("1");
-    else if (value == "#RRGGBB") argv.push_back("#000000");
-    else if (value == "NAME") argv.push_back(":1");
-    else if (value.find('|') != std::string::npos) argv.push_back(value.substr(0, value.find('|')));
-    ModuleOptions o;
-    EXPECT_EQ(Parse(argv, o), "") << line;
-    ++named;
-  }
-  EXPECT_EQ(named, 21);
 }
