@@ -8,7 +8,6 @@
 // pipe; the simulation thread draws through the renderer's. A resize or a
 // signal stops the loop with the core's handshake; a resize then builds a
 // new world for the new size.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -21,9 +20,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -91,12 +91,13 @@ class Session {
     try {
       bitsA.assign(static_cast<std::size_t>(WorldBytes(geometry)), 0);
       bitsB.assign(bitsA.size(), 0);
-      display.assign(NeedsDisplayBitmap(settings) ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0, 0);
+      displayBits.assign(
+          NeedsDisplayBitmap(settings) ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0, 0);
     } catch (const std::bad_alloc&) {
       return;
     }
     SetUpWorld(world, geometry, settings, bitsA.data(), bitsB.data(),
-               display.empty() ? nullptr : display.data());
+               displayBits.empty() ? nullptr : displayBits.data());
     FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
              world.generator);
     if (!renderer.Prepare(drawing, window, black, live)) return;
@@ -113,7 +114,10 @@ class Session {
 
   void Stop() {
     RequestStopAndWait(world, [] { sched_yield(); });
-    if (thread.joinable()) thread.join();
+    if (thread.joinable()) {
+      thread.join();
+      elapsed = TickCount() - startTick;
+    }
     renderer.Release();
   }
 
@@ -122,16 +126,19 @@ class Session {
   void SeedFrom(Session& previous) { world.generator = previous.world.generator; }
 
   std::int32_t Generations() const { return world.generationCount; }
-  std::uint32_t Milliseconds() const { return TickCount() - startTick; }
+  std::uint32_t Milliseconds() const { return elapsed; }  // of the run, once stopped
   bool UsesShm() const { return usesShm; }
 
  private:
   LifeWorld world;
   LifeSettings& settings;
   X11FrameRenderer renderer;
-  std::vector<std::uint8_t> bitsA, bitsB, display;
+  // Both world buffers start dead, so the first step's change count is
+  // measured against an empty world.
+  std::vector<std::uint8_t> bitsA, bitsB, displayBits;
   std::thread thread;
   std::uint32_t startTick = 0;
+  std::uint32_t elapsed = 0;
   bool usesShm = false;
 };
 
