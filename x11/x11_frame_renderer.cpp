@@ -56,14 +56,21 @@ void X11FrameRenderer::Release() {
 
 void X11FrameRenderer::BeginDrawing() {
   if (gc == nullptr) return;
+  // Black where no frame will draw: the margins of a small world, the
+  // rate's box until its first figure.
+  XGCValues values{};
+  XGetGCValues(display, gc, GCForeground | GCBackground, &values);
+  XSetForeground(display, gc, values.background);
   if (NeedsBackgroundFill(settings)) {
-    XGCValues values{};
-    XGetGCValues(display, gc, GCForeground | GCBackground, &values);
-    XSetForeground(display, gc, values.background);
     XFillRectangle(display, window, gc, 0, 0, static_cast<unsigned>(world.displayWidth),
                    static_cast<unsigned>(world.displayHeight));
-    XSetForeground(display, gc, values.foreground);
   }
+  if (textGc != nullptr) {
+    XSetForeground(display, textGc, values.background);
+    XFillRectangle(display, window, textGc, box.x, box.y, box.width, box.height);
+    XSetForeground(display, textGc, values.foreground);
+  }
+  XSetForeground(display, gc, values.foreground);
   rateSince = TickCount();
   rateGenerations = world.generationCount;
 }
