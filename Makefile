@@ -15,9 +15,17 @@ run: deps
 bench: deps
 	@scripts/bench.sh
 
-# Release files for Windows users in dist/ (scripts/dist.sh).
+# Release files in dist/ (scripts/dist.sh): Windows savers, installers, the .deb.
 dist: deps
 	@scripts/dist.sh
+
+# The xscreensaver module for Linux and the BSDs (x11/).
+.PHONY: run-linux dist-linux
+run-linux: deps
+	@scripts/run-linux.sh $(ARGS)
+
+dist-linux: deps
+	@scripts/dist-linux.sh
 
 clean:
 	rm -rf build dist

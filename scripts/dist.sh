@@ -5,6 +5,7 @@
 #   cellarium-<version>-win64.zip, -win32.zip       the .scr and a short text
 #   cellarium-<version>-x64-setup.exe, -x86-setup.exe   the NSIS installers
 #   win64/, win32/    the stripped cellarium.scr and its cellarium.scr.debug
+#   cellarium_<version>_amd64.deb   the xscreensaver module (scripts/dist-linux.sh)
 #   SHA256SUMS        of every file above
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,6 +29,9 @@ for arch in win64 win32; do
     cp "$out"/cellarium-*.zip "$out"/cellarium-*-setup.exe dist/ ||
     fail "the files of $preset are missing from $out"
 done
+echo "== dist-linux"
+deb=$(scripts/dist-linux.sh) || fail "packing the xscreensaver module failed"
+cp "$deb" dist/ || fail "cannot copy $deb into dist/"
 (cd dist && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort | xargs sha256sum >SHA256SUMS) ||
   fail "sha256sum failed"
 echo
