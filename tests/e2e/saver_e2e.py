@@ -14,6 +14,7 @@ import argparse
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import threading
@@ -456,7 +457,7 @@ def expect_dump(ctx, out, settings=None):
 def checks_modes(ctx):
     """Switches that run the saver; each run closed by a different key."""
     suite = ctx.suite
-    cases = [("/s", "a"), ("/S", "space"), ("-s", "Escape"), (None, "Return"), ("/q", "1")]
+    cases = [("/s", "a"), ("/S", "space"), ("-s", "Escape"), ("/q", "1")]
     for switch, key in cases:
         args = (switch,) if switch else ()
         label = switch or "no argument"
@@ -589,29 +590,40 @@ def check_randbits(ctx):
                f"RandBits.txt holds other characters: {bits[:60]!r}")
 
 
+def hyphenated_copy(ctx, prefix):
+    """The program copied under a folder with a '-' and a blank; its Windows path."""
+    name = ctx.scr.rsplit("\\", 1)[-1]
+    folder = os.path.join(prefix.path, "drive_c", "x-ray", "Saver Files")
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy2(os.path.join(prefix.windows_dir, "system32", name), folder)
+    return "C:\\x-ray\\Saver Files\\" + name
+
+
 def check_preview(ctx):
     suite = ctx.suite
     d = ctx.display
-    with suite.check("/p 123 exits at once with status 0 and shows nothing"):
-        prefix = ctx.fresh()
-        try:
-            before = screenshot(d)
-            started = time.monotonic()
-            proc = prefix.start(ctx.scr, "/p", "123")
-            seen = []
-            while proc.running() and time.monotonic() - started < 20:
-                seen += d.search(name=SAVER, visible=False)
-                time.sleep(0.05)
-            status = proc.wait(0)
-            took = time.monotonic() - started
-            after = screenshot(d)
-            expect(status is not None, "still running after 20 s")
-            expect(status == 0, f"exit status {status}")
-            expect(not seen, f"a window titled {SAVER} appeared")
-            expect(after.px == before.px, "the screen changed")
-            expect(took < 10, f"took {took:.1f} s")
-        finally:
-            prefix.destroy()
+    for where in ("system32", "C:\\x-ray\\Saver Files"):
+        with suite.check(f"/p 123 from {where} exits at once with status 0 and shows nothing"):
+            prefix = ctx.fresh()
+            try:
+                program = ctx.scr if where == "system32" else hyphenated_copy(ctx, prefix)
+                before = screenshot(d)
+                started = time.monotonic()
+                proc = prefix.start(program, "/p", "123")
+                seen = []
+                while proc.running() and time.monotonic() - started < 20:
+                    seen += d.search(name=SAVER, visible=False)
+                    time.sleep(0.05)
+                status = proc.wait(0)
+                took = time.monotonic() - started
+                after = screenshot(d)
+                expect(status is not None, "still running after 20 s")
+                expect(status == 0, f"exit status {status}")
+                expect(not seen, f"a window titled {SAVER} appeared")
+                expect(after.px == before.px, "the screen changed")
+                expect(took < 10, f"took {took:.1f} s")
+            finally:
+                prefix.destroy()
 
 
 def check_cycles(ctx, count):

@@ -27,9 +27,10 @@
 //   crect ID          control ID's rectangle on screen, "crect ID L T R B"
 //   owner             "owner TITLE" of the window that owns the dialog, or
 //                     "owner none"
-//   host              stand in for the host's settings window: a window of
-//                     the dialog class titled "Desktop", kept open for 120 s
-//                     or until it is closed
+//   host [TITLE]      stand in for the host's settings window: a window of
+//                     the dialog class titled TITLE (default "Desktop"), kept
+//                     open for 120 s or until it is closed; prints
+//                     "host ready HANDLE", the handle in decimal
 #include <windows.h>
 
 #include <commctrl.h>
@@ -170,11 +171,16 @@ void Owner() {
 }
 
 // The predefined dialog class, the one the host's settings window has.
-void Host() {
-  HWND host = CreateWindowExA(0, MAKEINTATOM(0x8002), "Desktop", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                              600, 400, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr),
-                              nullptr);
-  std::printf("host %s\n", host != nullptr ? "ready" : "failed");
+void Host(const char* title) {
+  HWND host = CreateWindowExA(0, MAKEINTATOM(0x8002), *title != 0 ? title : "Desktop",
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 300, 200, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (host != nullptr) {
+    const std::string handle = std::to_string(reinterpret_cast<UINT_PTR>(host));
+    std::printf("host ready %s\n", handle.c_str());
+  } else {
+    std::printf("host failed\n");
+  }
   std::fflush(stdout);
   if (host == nullptr) return;
   SetTimer(nullptr, 0, 120000, nullptr);
@@ -205,7 +211,8 @@ bool Run(int argc, char** argv) {
       std::printf("gone %s\n", arg(1));
       i += 1;
     } else if (step == "host") {
-      Host();
+      Host(arg(1));
+      i += 1;
     } else if (current == nullptr || !IsWindow(current)) {
       return Fail(step.c_str(), "no dialog");
     } else if (step == "state") {
