@@ -12,7 +12,8 @@
 //   state             the options dialog's controls: slider positions and
 //                     "checked/enabled" of the three boxes
 //   drag ID POS       drag slider ID's thumb to POS, one notch at a time
-//   key ID left|right press an arrow key on slider ID (no thumb drag)
+//   key ID KEY        press KEY on slider ID (no thumb drag): left, right,
+//                     home or end
 //   click ID          click button ID (BM_CLICK, posted: the button may open
 //                     a modal dialog, which the following steps wait for)
 //   toggle ID         click check box ID and wait until it has toggled
@@ -224,9 +225,13 @@ bool Run(int argc, char** argv) {
     } else if (step == "key") {
       // Sent straight to the slider, as the dialog manager hands it arrow
       // keys, so the move is complete when the step returns.
-      const WPARAM arrow = std::strcmp(arg(2), "left") == 0 ? VK_LEFT : VK_RIGHT;
-      SendTo(Control(number(1)), WM_KEYDOWN, arrow, 1);
-      SendTo(Control(number(1)), WM_KEYUP, arrow, static_cast<LPARAM>(0xC0000001u));
+      const std::string name = arg(2);
+      const WPARAM key = name == "left"   ? VK_LEFT
+                         : name == "home" ? VK_HOME
+                         : name == "end"  ? VK_END
+                                          : VK_RIGHT;
+      SendTo(Control(number(1)), WM_KEYDOWN, key, 1);
+      SendTo(Control(number(1)), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
       std::printf("key %d %s\n", number(1), arg(2));
       i += 2;
     } else if (step == "click") {
