@@ -21,10 +21,15 @@ PALETTEENTRY EntryOf(COLORREF color) {
 // A DC taken while the message thread is still inside ShowWindow can keep an
 // empty visible region for good under Wine, and every transfer then draws
 // nothing. So the drawing waits until the window is shown and its thread is
-// back in the message loop (it answers a WM_NULL). A stop request ends the
-// wait: the message thread then spins in the handshake and pumps nothing.
+// back in the message loop (it answers a WM_NULL), but for about two seconds
+// at most: a window that is never reported visible still animates, counts
+// generations and gathers entropy. A stop request ends the wait too: the
+// message thread then spins in the handshake and pumps nothing.
+constexpr DWORD kShowWaitMs = 2000;
+
 void WaitUntilShown(HWND window, const std::atomic<std::int32_t>& stopFlag) {
-  while (stopFlag.load() == 0 && IsWindow(window)) {
+  const DWORD start = GetTickCount();
+  while (stopFlag.load() == 0 && IsWindow(window) && GetTickCount() - start < kShowWaitMs) {
     DWORD_PTR answer = 0;
     if (IsWindowVisible(window) &&
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 50, &answer) != 0) {
