@@ -4,6 +4,7 @@
 
 #include "engine/frame_layout.h"
 #include "framework/dib.h"
+#include "saver/input_rules.h"
 
 namespace {
 
@@ -63,6 +64,15 @@ void GdiFrameRenderer::BeginDrawing() {
   dc = GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
+  // The window covers every monitor and the world is laid out for the
+  // primary one: logical (0, 0) goes to the primary's corner. The other
+  // monitors keep the class brush's black.
+  RECT placed{};
+  if (GetWindowRect(window, &placed)) {
+    const MousePosition origin = PrimaryOriginIn({placed.left, placed.top, placed.right,
+                                                  placed.bottom});
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+  }
 
   // The palette copies the world bitmap's colour table, so the display
   // bitmap's indices 0 and 1 draw exactly the colours of the world.
