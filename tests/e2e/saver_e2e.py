@@ -471,10 +471,9 @@ def checks_modes(ctx):
     suite = ctx.suite
     cases = [("/s", "a"), ("/S", "space"), ("-s", "Escape"), ("/q", "1")]
     for switch, key in cases:
-        args = (switch,) if switch else ()
-        label = switch or "no argument"
+        label = switch
         files = {"LifeDump.bmp": OLD_DUMP, "RandBits.txt": OLD_BITS} if switch == "/s" else None
-        out = run_saver(ctx, f"mode {label}", args=args, files=files, close=press(key))
+        out = run_saver(ctx, f"mode {label}", args=(switch,), files=files, close=press(key))
         with suite.check(f"mode {label}: saver window over the screen, zoomed x2 world"):
             expect_ran(out)
             expect_covers(ctx, out)
