@@ -31,6 +31,7 @@ struct LifeWorld {
   std::int32_t bitsSwapped = 0;        // 1 while currentBits is worldBitsB
   CombinedLCG generator;
   std::time_t startTime = 0;           // calendar seconds when the thread started
-  std::int32_t generationCount = 0;    // generations since the thread started
+  std::int64_t generationCount = 0;    // generations since the thread started: 64 bits,
+                                       // as a small world passes 2^31 within a day
   std::FILE* randBitsFile = nullptr;   // the random-bit log, when asked for
 };

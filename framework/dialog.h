@@ -11,7 +11,8 @@ class TControl;
 
 // One row of a dialog's child-notification table: a WM_COMMAND or WM_HSCROLL
 // that one control sends with one code (BN_CLICKED, or a scroll code such as
-// TB_THUMBTRACK), and the handler it runs.
+// TB_THUMBTRACK) or with any code (kAnyNotifyCode), and the handler it runs.
+inline constexpr int kAnyNotifyCode = -1;
 template <class T>
 struct TNotifyRow {
   UINT message;
@@ -70,7 +71,8 @@ class TDialog : public TWindow {
   static bool DispatchNotification(T& self, const TNotifyRow<T> (&table)[N], UINT message,
                                    int controlId, int code) {
     for (const TNotifyRow<T>& row : table) {
-      if (row.message == message && row.controlId == controlId && row.code == code) {
+      if (row.message == message && row.controlId == controlId &&
+          (row.code == code || row.code == kAnyNotifyCode)) {
         (self.*row.handler)();
         return true;
       }

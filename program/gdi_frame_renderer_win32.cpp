@@ -4,6 +4,7 @@
 
 #include "engine/frame_layout.h"
 #include "framework/dib.h"
+#include "saver/input_rules.h"
 
 namespace {
 
@@ -21,10 +22,15 @@ PALETTEENTRY EntryOf(COLORREF color) {
 // A DC taken while the message thread is still inside ShowWindow can keep an
 // empty visible region for good under Wine, and every transfer then draws
 // nothing. So the drawing waits until the window is shown and its thread is
-// back in the message loop (it answers a WM_NULL). A stop request ends the
-// wait: the message thread then spins in the handshake and pumps nothing.
+// back in the message loop (it answers a WM_NULL), but for about two seconds
+// at most: a window that is never reported visible still animates, counts
+// generations and gathers entropy. A stop request ends the wait too: the
+// message thread then spins in the handshake and pumps nothing.
+constexpr DWORD kShowWaitMs = 2000;
+
 void WaitUntilShown(HWND window, const std::atomic<std::int32_t>& stopFlag) {
-  while (stopFlag.load() == 0 && IsWindow(window)) {
+  const DWORD start = GetTickCount();
+  while (stopFlag.load() == 0 && IsWindow(window) && GetTickCount() - start < kShowWaitMs) {
     DWORD_PTR answer = 0;
     if (IsWindowVisible(window) &&
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 50, &answer) != 0) {
@@ -58,6 +64,15 @@ void GdiFrameRenderer::BeginDrawing() {
   dc = GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
+  // The window covers every monitor and the world is laid out for the
+  // primary one: logical (0, 0) goes to the primary's corner. The other
+  // monitors keep the class brush's black.
+  RECT placed{};
+  if (GetWindowRect(window, &placed)) {
+    const MousePosition origin = PrimaryOriginIn({placed.left, placed.top, placed.right,
+                                                  placed.bottom});
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+  }
 
   // The palette copies the world bitmap's colour table, so the display
   // bitmap's indices 0 and 1 draw exactly the colours of the world.

@@ -73,7 +73,7 @@ TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTAN
   world.generationCount = 0;
 
   if (application != nullptr && WantsRandBitsLog(application->RunMode()))
-    world.randBitsFile = OpenRandBitsLog(DiagnosticFilePath(kRandBitsFileName));
+    world.randBitsFile = OpenRandBitsLog();
 }
 
 TLifeWindow::~TLifeWindow() {

@@ -11,10 +11,10 @@ class TScrnSavWindow;
 // The general screen-saver application: idle priority for the whole
 // process, the run mode read from the command line, and the three paths it
 // selects. 'c' runs the options dialog modally over the host's settings
-// window, 'p' (preview) ends at once, anything else runs the saver window
-// through the framework's standard start-up. It knows the saver window and
-// the options dialog only through the two factories a derived application
-// implements.
+// window, no switch at all runs it without a parent, 'p' (preview) ends at
+// once, anything else runs the saver window through the framework's
+// standard start-up. It knows the saver window and the options dialog only
+// through the two factories a derived application implements.
 class TScrnSavApp : public TApplication {
  public:
   explicit TScrnSavApp(const char* name);
@@ -47,5 +47,6 @@ class TScrnSavApp : public TApplication {
   std::uint32_t lastIdleTick = 0;
 
  private:
-  void RunConfiguration();
+  // overHost: owned by the host's settings window when there is one.
+  void RunConfiguration(bool overHost);
 };

@@ -1,6 +1,7 @@
 #include "saver/scrnsav_app.h"
 
 #include <memory>
+#include <new>
 
 #include "saver/run_mode.h"
 #include "engine/tick_clock.h"
@@ -18,7 +19,7 @@ int TScrnSavApp::Run() {
   runMode = ReadRunMode(GetCommandLineA());
   switch (KindOfRunMode(runMode)) {
     case RunModeKind::kOptions:
-      RunConfiguration();
+      RunConfiguration(runMode != 0);
       return 0;
     case RunModeKind::kPreview:
       return 0;
@@ -28,7 +29,7 @@ int TScrnSavApp::Run() {
   return TApplication::Run();
 }
 
-void TScrnSavApp::RunConfiguration() {
+void TScrnSavApp::RunConfiguration(bool overHost) {
   configuring = true;
   std::unique_ptr<TWindow> host;  // declared first, so it outlives the dialog
   MakeOptionsDialog();
@@ -36,9 +37,17 @@ void TScrnSavApp::RunConfiguration() {
   std::unique_ptr<TDialog> dialog(optionsDialog);
   optionsDialog = nullptr;
 
-  // The host's settings window: the predefined dialog class (atom 0x8002)
-  // titled "Desktop". The wrapper never owns it.
-  if (HWND found = FindWindowA(MAKEINTATOM(0x8002), "Desktop")) host = std::make_unique<TWindow>(found);
+  // The host's settings window: the one whose handle the host wrote after
+  // the switch, when that names a window; else the predefined dialog class
+  // (atom 0x8002) titled "Desktop". The wrapper never owns it; when it
+  // cannot be made the dialog runs without a parent. Started without a
+  // switch (the shell's "Configure") there is no host.
+  HWND owner = nullptr;
+  if (overHost) {
+    owner = reinterpret_cast<HWND>(ReadHostWindowNumber(GetCommandLineA()));
+    if (owner == nullptr || !IsWindow(owner)) owner = FindWindowA(MAKEINTATOM(0x8002), "Desktop");
+  }
+  if (owner != nullptr) host.reset(new (std::nothrow) TWindow(owner));
   if (host) dialog->SetParent(host.get());
 
   dialog->Execute();  // its result is not examined: the dialog saves on OK

@@ -6,12 +6,12 @@
 #include "framework/window.h"
 #include "saver/input_rules.h"
 
-// The general saver window: a borderless pop-up over the whole desktop with
-// the cursor hidden, that asks to close at the first sign of the user (a
-// mouse jump, a button, a key, loss of activation) and refuses the system's
-// request to start another saver meanwhile. Input never closes the window
-// directly: it posts WM_CLOSE and the framework's close path does the rest.
-// It knows nothing of what is drawn.
+// The general saver window: a borderless pop-up over every monitor (the
+// virtual screen) with the cursor hidden, that asks to close at the first
+// sign of the user (a mouse jump, a button, a key, loss of activation) and
+// refuses the system's request to start another saver meanwhile. Input never
+// closes the window directly: it posts WM_CLOSE and the framework's close
+// path does the rest. It knows nothing of what is drawn.
 class TScrnSavWindow : public TFrameWindow {
  public:
   // Hides the cursor from now until the destructor; style exactly WS_POPUP.
@@ -23,7 +23,7 @@ class TScrnSavWindow : public TFrameWindow {
   std::uint32_t LastKey() const { return lastKey; }
 
   // Hooks
-  // PrepareWindow: remembers the cursor position and covers the desktop.
+  // PrepareWindow: remembers the cursor position and covers every monitor.
   void PrepareWindow() override;
   // IdleStep: one idle-driven animation step (the application's idle hook).
   virtual void IdleStep();
@@ -47,5 +47,6 @@ class TScrnSavWindow : public TFrameWindow {
   static const TMessageRow<TScrnSavWindow> messageTable[];
 
   std::uint32_t lastKey = 0;
-  MousePosition lastMousePos{0, 0};
+  MousePosition lastMousePos{0, 0};  // screen coordinates
+  ScreenRect placed{0, 0, 0, 0};     // the virtual screen PrepareWindow covered
 };

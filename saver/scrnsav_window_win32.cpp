@@ -15,8 +15,13 @@ void TScrnSavWindow::PrepareWindow() {
   if (GetCursorPos(&cursor)) lastMousePos = {cursor.x, cursor.y};
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
-  SetWindowPos(Handle(), HWND_TOP, desktop.left, desktop.top, desktop.right - desktop.left,
-               desktop.bottom - desktop.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  const std::int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const std::int32_t top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  placed = SaverWindowRect({left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
+                           {desktop.left, desktop.top, desktop.right, desktop.bottom});
+  SetWindowPos(Handle(), HWND_TOP, placed.left, placed.top, placed.right - placed.left,
+               placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
 void TScrnSavWindow::IdleStep() {}
@@ -53,7 +58,8 @@ LRESULT TScrnSavWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 void TScrnSavWindow::PostClose() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }
 
 LRESULT TScrnSavWindow::OnMouseMove(WPARAM, LPARAM lParam) {
-  if (MouseMoveCloses(lastMousePos, MousePositionFromParam(lParam))) PostClose();
+  if (MouseMoveCloses(lastMousePos, ScreenPositionOf(MousePositionFromParam(lParam), placed)))
+    PostClose();
   return 0;
 }
 

@@ -9,6 +9,25 @@ namespace {
 std::string NoDirectory() { return std::string(); }
 
 WindowsDirectorySource directorySource = &NoDirectory;
+WindowsDirectorySource userDirectorySource = &NoDirectory;
+
+// Text and binary are one mode outside Windows.
+#if defined(_WIN32)
+constexpr const char* kTextWrite = "wt";
+#else
+constexpr const char* kTextWrite = "w";
+#endif
+
+std::string JoinPath(std::string directory, const char* fileName) {
+  if (directory.empty()) return directory;
+  directory += '\\';
+  directory += fileName;
+  return directory;
+}
+
+std::FILE* OpenPath(const std::string& path, const char* mode) {
+  return path.empty() ? nullptr : std::fopen(path.c_str(), mode);
+}
 
 void PutLittleEndian(std::uint8_t* p, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -28,22 +47,29 @@ WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source) 
   return previous;
 }
 
-std::string DiagnosticFilePath(const char* fileName) {
-  std::string path = directorySource();
-  if (path.empty()) return path;
-  path += '\\';
-  path += fileName;
-  return path;
+WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source) {
+  WindowsDirectorySource previous = userDirectorySource;
+  userDirectorySource = source != nullptr ? source : &NoDirectory;
+  return previous;
 }
 
-std::FILE* OpenRandBitsLog(const std::string& path) {
-  if (path.empty()) return nullptr;
-#if defined(_WIN32)
-  return std::fopen(path.c_str(), "wt");
-#else
-  return std::fopen(path.c_str(), "w");  // text and binary are one mode here
-#endif
+std::string DiagnosticFilePath(const char* fileName) {
+  return JoinPath(directorySource(), fileName);
 }
+
+std::string UserDiagnosticFilePath(const char* fileName) {
+  return JoinPath(userDirectorySource(), fileName);
+}
+
+std::FILE* CreateDiagnosticFile(const char* fileName, const char* mode) {
+  std::FILE* file = OpenPath(DiagnosticFilePath(fileName), mode);
+  if (file == nullptr) file = OpenPath(UserDiagnosticFilePath(fileName), mode);
+  return file;
+}
+
+std::FILE* OpenRandBitsLog(const std::string& path) { return OpenPath(path, kTextWrite); }
+
+std::FILE* OpenRandBitsLog() { return CreateDiagnosticFile(kRandBitsFileName, kTextWrite); }
 
 void CloseRandBitsLog(std::FILE*& file) {
   if (file != nullptr) std::fclose(file);
@@ -79,10 +105,14 @@ DumpHeader BuildDumpHeader(std::int32_t worldCols, std::int32_t worldRows,
   return h;
 }
 
-void DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
-               std::uint32_t colour, const std::string& path) {
-  if (bits == nullptr || path.empty() || !DumpWorldFits(worldCols, worldRows)) return;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+namespace {
+
+// Writes the dump into file, opened by open once the world is known to fit.
+template <typename Open>
+void WriteDump(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
+               std::uint32_t colour, Open open) {
+  if (bits == nullptr || !DumpWorldFits(worldCols, worldRows)) return;
+  std::FILE* file = open();
   if (file == nullptr) return;
   const DumpHeader header = BuildDumpHeader(worldCols, worldRows, colour);
   std::fwrite(header.data(), 1, header.size(), file);
@@ -90,7 +120,14 @@ void DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_
   std::fclose(file);
 }
 
+}  // namespace
+
+void DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
+               std::uint32_t colour, const std::string& path) {
+  WriteDump(worldCols, worldRows, bits, colour, [&] { return OpenPath(path, "wb"); });
+}
+
 void DumpWorld(const LifeWorld& world, std::uint32_t colour) {
-  DumpWorld(world.worldCols, world.worldRows, world.currentBits, colour,
-            DiagnosticFilePath(kLifeDumpFileName));
+  WriteDump(world.worldCols, world.worldRows, world.currentBits, colour,
+            [] { return CreateDiagnosticFile(kLifeDumpFileName, "wb"); });
 }

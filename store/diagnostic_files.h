@@ -9,11 +9,13 @@ struct LifeWorld;
 // The two diagnostic files, written into the Windows directory: the log of
 // the timing bits that feed the generator (RandBits.txt, run mode 'r') and
 // a 1-bit bitmap file of the final world (LifeDump.bmp, when the S key ended
-// the saver). Neither is ever read back.
+// the saver). Neither is ever read back. A normal user cannot create files
+// in the Windows directory since Vista, so a file that cannot be created
+// there goes to the per-user folder instead (%LOCALAPPDATA%\Cellarium).
 //
 // How the Windows program calls these (after InstallWindowsStore()):
 //   window construction, run mode 'r':
-//       world.randBitsFile = OpenRandBitsLog(DiagnosticFilePath(kRandBitsFileName));
+//       world.randBitsFile = OpenRandBitsLog();
 //   simulation loop, per sample:   if (file) std::fprintf(file, "%d", bit);
 //   teardown, first step:          CloseRandBitsLog(world.randBitsFile);
 //   teardown, S key:               DumpWorld(world, lifeSettings.PixelColor);
@@ -28,13 +30,26 @@ inline constexpr const char* kLifeDumpFileName = "LifeDump.bmp";
 using WindowsDirectorySource = std::string (*)();
 WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source);
 
+// The per-user folder the files fall back to, made when missing, or an empty
+// string. On Windows InstallWindowsStore() installs %LOCALAPPDATA%\Cellarium;
+// null restores the default, which knows no folder.
+WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source);
+
 // The directory, one backslash, the name. Empty when the directory is
 // unknown, so that no file is created somewhere unintended.
 std::string DiagnosticFilePath(const char* fileName);
+// The same in the per-user folder.
+std::string UserDiagnosticFilePath(const char* fileName);
+
+// Opens fileName with the fopen mode: in the Windows directory, else, when
+// it cannot be created there, in the per-user folder. Null when neither can.
+std::FILE* CreateDiagnosticFile(const char* fileName, const char* mode);
 
 // Opens the random-bit log for writing in text mode, replacing an earlier
 // file. Null when the path is empty or the file cannot be created.
 std::FILE* OpenRandBitsLog(const std::string& path);
+// The same for RandBits.txt where CreateDiagnosticFile puts it.
+std::FILE* OpenRandBitsLog();
 // Closes the log if it is open and forgets it.
 void CloseRandBitsLog(std::FILE*& file);
 
@@ -65,5 +80,6 @@ DumpHeader BuildDumpHeader(std::int32_t worldCols, std::int32_t worldRows,
 void DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
                std::uint32_t colour, const std::string& path);
 
-// The saver's dump: world.currentBits into LifeDump.bmp by the path rule.
+// The saver's dump: world.currentBits into LifeDump.bmp where
+// CreateDiagnosticFile puts it.
 void DumpWorld(const LifeWorld& world, std::uint32_t colour);

@@ -168,7 +168,7 @@ void SaveRate(double rate) {
   key->Write(kLastRateName, kRegSz, text, static_cast<std::uint32_t>(length) + 1);
 }
 
-void SaveRunRate(std::int32_t generationCount, std::int64_t elapsedSeconds) {
+void SaveRunRate(std::int64_t generationCount, std::int64_t elapsedSeconds) {
   if (elapsedSeconds < 1) return;
   SaveRate(static_cast<double>(generationCount) / static_cast<double>(elapsedSeconds));
 }

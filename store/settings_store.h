@@ -34,4 +34,4 @@ void SaveRate(double rate);
 // The rate of a run of generationCount generations over elapsedSeconds
 // whole seconds of the calendar clock. A run shorter than one second (or a
 // clock that went backwards) has no rate: LastRate then keeps its old value.
-void SaveRunRate(std::int32_t generationCount, std::int64_t elapsedSeconds);
+void SaveRunRate(std::int64_t generationCount, std::int64_t elapsedSeconds);

@@ -7,7 +7,8 @@
 // InstallWindowsStore() once at start-up (before the saver window or the
 // options dialog loads its settings); from then on LoadSettings, SaveSettings,
 // SaveSeeds and SaveRate use the real registry under HKEY_CURRENT_USER, and
-// DiagnosticFilePath the directory GetWindowsDirectoryA reports.
+// DiagnosticFilePath the directory GetWindowsDirectoryA reports, with
+// %LOCALAPPDATA%\Cellarium as the diagnostic files' per-user fallback.
 
 // The registry key under HKEY_CURRENT_USER; lives as long as the process.
 RegistryBackend& WindowsRegistry();
@@ -15,5 +16,9 @@ RegistryBackend& WindowsRegistry();
 // The Windows directory, or an empty string when it cannot be found.
 std::string WindowsDirectory();
 
-// Installs both of the above.
+// %LOCALAPPDATA%\Cellarium, made when missing, or an empty string when
+// LOCALAPPDATA is unset or the folder cannot be made.
+std::string UserDiagnosticDirectory();
+
+// Installs all of the above.
 void InstallWindowsStore();

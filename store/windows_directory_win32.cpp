@@ -1,4 +1,4 @@
-// The only caller of GetWindowsDirectoryA.
+// The only caller of GetWindowsDirectoryA, and of the per-user folder's look-up.
 #include <windows.h>
 
 #include "store/diagnostic_files.h"
@@ -13,7 +13,19 @@ std::string WindowsDirectory() {
   return std::string(buffer, length);
 }
 
+std::string UserDiagnosticDirectory() {
+  char buffer[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  std::string folder(buffer, length);
+  folder += "\\Cellarium";
+  if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    return std::string();
+  return folder;
+}
+
 void InstallWindowsStore() {
   SetRegistryBackend(&WindowsRegistry());
   SetWindowsDirectorySource(&WindowsDirectory);
+  SetUserDirectorySource(&UserDiagnosticDirectory);
 }

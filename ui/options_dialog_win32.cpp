@@ -11,12 +11,13 @@ namespace {
 constexpr const char* kColorChooserTitle = "Pixel Color";
 }  // namespace
 
-// Scroll code 5 (TB_THUMBTRACK) only: the thumb being dragged. Keyboard and
-// channel clicks move a slider without coupling; OK straightens that out.
+// Every scroll code: a drag, arrow keys, Page Up/Down, Home/End and channel
+// clicks all couple the sliders, so what OK stores is what the dialog shows.
+// The slider has its new position by the time it notifies.
 const TNotifyRow<TLifeDlg> TLifeDlg::notifyTable[] = {
-    {WM_HSCROLL, IDC_WORLD_SIZE, TB_THUMBTRACK, &TLifeDlg::OnWorldSizeTrack},
-    {WM_HSCROLL, IDC_ZOOM_FACTOR, TB_THUMBTRACK, &TLifeDlg::OnZoomTrack},
-    {WM_HSCROLL, IDC_MUTATION_RATE, TB_THUMBTRACK, &TLifeDlg::OnMutationRateTrack},
+    {WM_HSCROLL, IDC_WORLD_SIZE, kAnyNotifyCode, &TLifeDlg::OnWorldSizeTrack},
+    {WM_HSCROLL, IDC_ZOOM_FACTOR, kAnyNotifyCode, &TLifeDlg::OnZoomTrack},
+    {WM_HSCROLL, IDC_MUTATION_RATE, kAnyNotifyCode, &TLifeDlg::OnMutationRateTrack},
     {WM_COMMAND, IDC_PIXEL_COLOR, BN_CLICKED, &TLifeDlg::OnPixelColor},
     {WM_COMMAND, IDC_ABOUT, BN_CLICKED, &TLifeDlg::OnAbout},
 };

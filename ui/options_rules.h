@@ -43,7 +43,7 @@ struct OptionsControls {
 // "Never".
 OptionsControls ControlsFor(const LifeSettings& settings);
 
-// Coupling while a thumb is dragged. World size dragged below the zoom pulls
+// Coupling whenever a slider moves. World size dragged below the zoom pulls
 // the zoom down with it; zoom dragged above the world size pushes the world
 // size up. Tiling is possible only while the two differ.
 void TrackWorldSize(OptionsControls& controls);
@@ -53,6 +53,6 @@ void TrackMutationRate(OptionsControls& controls);
 
 // OK: the control states written into the settings, in the order OK reads
 // them. Zoom is kept within the world size and tiling needs them to differ,
-// whatever the sliders show (keyboard moves run no coupling). Disabled boxes
+// whatever the sliders show. Disabled boxes
 // count with the check they show. The seeds and RuleMutations are untouched.
 void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings);

@@ -15,13 +15,14 @@ with "N passed, N failed".
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from harness import (Display, HarnessError, PrefixTemplate, Suite, expect,  # noqa: E402
+from harness import (Display, HarnessError, PrefixTemplate, Suite, _poll, expect,  # noqa: E402
                      screenshot)
 
 # Displays of this suite, apart from the other suites' (harness default :90-:99).
@@ -77,19 +78,31 @@ class Context:
 
 
 class OptionsRun:
-    """cellarium.scr in options mode in a fresh prefix, with values stored first."""
+    """cellarium.scr in options mode in a fresh prefix, with values stored first.
 
-    def __init__(self, ctx, *switches, stored=None, host=False):
+    hosts: titles of stand-in host settings windows opened first; "{host}" in
+    a switch becomes the last one's handle in decimal. hyphenated: run a copy
+    under C:\\x-ray\\Saver Files, a path with a '-' and a blank."""
+
+    def __init__(self, ctx, *switches, stored=None, hosts=(), hyphenated=False):
         self.ctx = ctx
         self.prefix = ctx.template.fresh()
         self.host = None
         if stored:
             self.prefix.reg_import(stored)
-        if host:
-            self.host = self.prefix.start(ctx.driver, "host")
-            expect(ctx.display.wait_window(name="^Desktop$", timeout=30, proc=self.host),
-                   "stand-in host window did not appear")
-        self.proc = self.prefix.start(ctx.scr, *switches)
+        handle = None
+        for title in hosts:
+            self.host = self.prefix.start(ctx.driver, "host", title)
+            expect(_poll(lambda: "host ready" in self.host.output(), 30),
+                   f"stand-in host window {title!r} did not appear")
+            handle = self.host.output().split("host ready", 1)[1].split()[0]
+        program = ctx.scr
+        if hyphenated:
+            folder = os.path.join(self.prefix.path, "drive_c", "x-ray", "Saver Files")
+            os.makedirs(folder)
+            shutil.copy2(os.path.join(self.prefix.windows_dir, "system32", "cellarium.scr"), folder)
+            program = "C:\\x-ray\\Saver Files\\cellarium.scr"
+        self.proc = self.prefix.start(program, *(w.replace("{host}", str(handle)) for w in switches))
 
     def drive(self, *steps, dialog=OPTIONS):
         """Runs driver steps against the dialog with this caption; their output lines."""
@@ -231,7 +244,7 @@ def check_rate_sixty_four_stays(ctx):
 def check_never_with_host(ctx):
     s = ctx.suite
     stored = {"WorldMutationRate": dword(0), "ShowMutations": binary(1)}
-    run = OptionsRun(ctx, "/c", "1234", stored=stored, host=True)
+    run = OptionsRun(ctx, "/c", "1234", stored=stored, hosts=("Desktop",))
     try:
         with s.check("'/c 1234' opens the dialog owned by the host's settings window"):
             expect("owner Desktop" in run.drive("owner"), "not owned by the 'Desktop' window")
@@ -241,6 +254,29 @@ def check_never_with_host(ctx):
             run.drive("click", OK)
             run.ended()
             expect_stored(run, options(rate=0, steady=1, show=1))
+    finally:
+        run.close()
+
+
+def check_host_window_and_no_arguments(ctx):
+    """The host's window from '/c:NNNN'; no arguments at all from a hyphenated folder."""
+    s = ctx.suite
+    run = OptionsRun(ctx, "/c:{host}", hosts=("Desktop", "Screen Saver Settings"))
+    try:
+        with s.check("'/c:NNNN' opens the dialog owned by window NNNN, not the one titled Desktop"):
+            expect("owner Screen Saver Settings" in run.drive("owner"),
+                   "not owned by the window the number names")
+            run.drive("click", CANCEL)
+            run.ended()
+    finally:
+        run.close()
+    run = OptionsRun(ctx, hosts=("Desktop",), hyphenated=True)
+    try:
+        with s.check("no arguments, from C:\\x-ray\\Saver Files, opens the dialog unowned "
+                     "even beside a window titled Desktop"):
+            expect("owner none" in run.drive("owner"), "the dialog has an owner")
+            run.drive("click", CANCEL)
+            run.ended()
     finally:
         run.close()
 
@@ -304,13 +340,30 @@ def check_size_coupling(ctx):
             expect_state(run, dict(DEFAULT_STATE, world=2, zoom=1, tile=(0, 1)), "zoom to 2")
             run.drive("drag", ZOOM, 2)
             expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2), "zoom to 4")
-        with s.check("keyboard moves run no coupling; OK still keeps zoom within the world"):
-            run.drive("key", WORLD, "left", "drag", RATE, 1, "toggle", STEADY)
-            expect_state(run, dict(DEFAULT_STATE, world=1, zoom=2, rate=1, steady=(0, 1)),
-                         "world moved by key")
+        with s.check("keys couple the sliders too: Left, End, Home, Right"):
+            for slider, key, world, zoom in [(WORLD, "left", 1, 1), (ZOOM, "end", 2, 2),
+                                             (WORLD, "home", 0, 0), (ZOOM, "right", 1, 1)]:
+                run.drive("key", slider, key)
+                expect_state(run, dict(DEFAULT_STATE, world=world, zoom=zoom),
+                             f"after {key} on slider {slider}")
+            run.drive("key", RATE, "home")
+            expect_state(run, dict(DEFAULT_STATE, world=1, zoom=1, rate=0, steady=(1, 0),
+                                   show=(0, 0)), "rate slider to 'Never' by Home")
+        with s.check("a click in the zoom slider's channel right of the thumb couples too"):
+            line = next(l for l in run.drive("crect", ZOOM) if l.startswith("crect "))
+            left, top, right, _bottom = map(int, line.split()[2:6])
+            # Held a moment: Wine's trackbar pages on its repeat timer.
+            ctx.display.xdotool("mousemove", (left + right) // 2 + 30, top + 8, "mousedown", 1,
+                                "sleep", 0.8, "mouseup", 1)
+            wait_state(run, dict(DEFAULT_STATE, world=2, zoom=2, rate=0, steady=(1, 0),
+                                 show=(0, 0)), "zoom paged to 4")
+        with s.check("OK stores what the key-moved sliders show"):
+            run.drive("key", ZOOM, "left", "key", RATE, "right", "toggle", STEADY)
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=1, rate=1, tile=(0, 1),
+                                   steady=(0, 1)), "world moved by key")
             run.drive("click", OK)
             run.ended()
-            expect_stored(run, options(world=1, zoom=1, tiled=0, rate=64, steady=0))
+            expect_stored(run, options(world=2, zoom=1, tiled=0, rate=64, steady=0))
     finally:
         run.close()
 
@@ -438,6 +491,7 @@ def main():
             ctx = Context(args.build, display, template, suite, args.artifacts, args.docs_shot)
             for check in (check_defaults_and_cancel, check_rate_three_comes_back_as_four,
                           check_rate_sixty_four_stays, check_never_with_host,
+                          check_host_window_and_no_arguments,
                           check_ways_out_store_nothing, check_size_coupling,
                           check_tiling_and_disabled_boxes, check_about_and_colour):
                 if args.only and args.only not in check.__name__:

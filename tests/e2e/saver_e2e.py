@@ -11,9 +11,11 @@ Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
 """
 
 import argparse
+import glob
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import threading
@@ -58,6 +60,7 @@ class Outcome:
         self.prepared = {}       # files put into the Windows directory before the run
         self.dump = False        # ended by the S key: a dump is due
         self.randbits = False    # run with /r
+        self.user_files = {}     # name -> bytes found in %LOCALAPPDATA%\Cellarium
 
 
 class Context:
@@ -76,11 +79,13 @@ class Context:
 
 
 def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
-              action=None, close=None, shot=True, settle=1.0, dump=False):
+              action=None, close=None, shot=True, settle=1.0, dump=False, blocked=False):
     """Runs the saver once in a fresh prefix and records what happened.
 
     settings: registry values {name: (type, data)} written before the run.
     files: {name: bytes} put into the Windows directory before the run.
+    blocked: folders named LifeDump.bmp and RandBits.txt stand in the
+    Windows directory, so neither file can be created there.
     action(ctx, outcome): input while it runs (after the screenshot) that
     must not end it; close(ctx, outcome): the input that should end it.
     """
@@ -100,6 +105,9 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
             with open(path, "wb") as f:
                 f.write(blob)
             os.utime(path, (1_000_000_000, 1_000_000_000))
+        if blocked:
+            for fname in ("LifeDump.bmp", "RandBits.txt"):
+                os.makedirs(os.path.join(prefix.windows_dir, fname))
         d.move(d.width // 2, d.height // 2)
         if hold_shift:
             d.xdotool("keydown", "Shift_L")
@@ -152,12 +160,17 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
         out.registry = prefix.reg_query()
         for fname in ("LifeDump.bmp", "RandBits.txt"):
             path = os.path.join(prefix.windows_dir, fname)
-            if os.path.exists(path):
+            if os.path.isfile(path):
                 with open(path, "rb") as f:
                     out.files[fname] = f.read()
                 out.mtimes[fname] = os.path.getmtime(path)
             else:
                 out.files[fname] = None
+            # The per-user folder the files fall back to.
+            for path in glob.glob(os.path.join(prefix.path, "drive_c", "users", "*", "AppData",
+                                               "Local", "Cellarium", fname)):
+                with open(path, "rb") as f:
+                    out.user_files[fname] = f.read()
     except HarnessError as e:
         out.error = str(e)
     finally:
@@ -456,12 +469,11 @@ def expect_dump(ctx, out, settings=None):
 def checks_modes(ctx):
     """Switches that run the saver; each run closed by a different key."""
     suite = ctx.suite
-    cases = [("/s", "a"), ("/S", "space"), ("-s", "Escape"), (None, "Return"), ("/q", "1")]
+    cases = [("/s", "a"), ("/S", "space"), ("-s", "Escape"), ("/q", "1")]
     for switch, key in cases:
-        args = (switch,) if switch else ()
-        label = switch or "no argument"
+        label = switch
         files = {"LifeDump.bmp": OLD_DUMP, "RandBits.txt": OLD_BITS} if switch == "/s" else None
-        out = run_saver(ctx, f"mode {label}", args=args, files=files, close=press(key))
+        out = run_saver(ctx, f"mode {label}", args=(switch,), files=files, close=press(key))
         with suite.check(f"mode {label}: saver window over the screen, zoomed x2 world"):
             expect_ran(out)
             expect_covers(ctx, out)
@@ -573,6 +585,25 @@ def checks_dumps(ctx):
         expect_dump(ctx, out, settings)
 
 
+def check_blocked_windows_directory(ctx):
+    """Folders in the files' places, as a user's rights would refuse them."""
+    suite = ctx.suite
+    out = run_saver(ctx, "blocked Windows directory", args=("/r",), blocked=True, shot=False,
+                    settle=3.0, close=press("s"), dump=True)
+    with suite.check("Windows directory refused: /r and S write both files to "
+                     "%LOCALAPPDATA%\\Cellarium"):
+        expect_closed(out)
+        g = lifeworld.geometry(ctx.display.width, ctx.display.height, 1, 1)
+        blob = out.user_files.get("LifeDump.bmp")
+        expect(blob is not None, "no LifeDump.bmp in %LOCALAPPDATA%\\Cellarium")
+        expect(len(blob) == 32 + g["cols"] * g["rows"] // 8, f"LifeDump.bmp of {len(blob)} bytes")
+        expect(blob[:32] == lifeworld.dump_header(g["cols"], g["rows"], DEFAULT_COLOUR),
+               f"headers {blob[:32].hex(' ')}")
+        bits = out.user_files.get("RandBits.txt")
+        expect(bits and set(bits) <= {ord("0"), ord("1")},
+               f"RandBits.txt in %LOCALAPPDATA%\\Cellarium holds {bits!r}")
+
+
 def check_randbits(ctx):
     suite = ctx.suite
     out = run_saver(ctx, "mode /r", args=("/r",), files={"RandBits.txt": b"1" * 5000},
@@ -589,29 +620,40 @@ def check_randbits(ctx):
                f"RandBits.txt holds other characters: {bits[:60]!r}")
 
 
+def hyphenated_copy(ctx, prefix):
+    """The program copied under a folder with a '-' and a blank; its Windows path."""
+    name = ctx.scr.rsplit("\\", 1)[-1]
+    folder = os.path.join(prefix.path, "drive_c", "x-ray", "Saver Files")
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy2(os.path.join(prefix.windows_dir, "system32", name), folder)
+    return "C:\\x-ray\\Saver Files\\" + name
+
+
 def check_preview(ctx):
     suite = ctx.suite
     d = ctx.display
-    with suite.check("/p 123 exits at once with status 0 and shows nothing"):
-        prefix = ctx.fresh()
-        try:
-            before = screenshot(d)
-            started = time.monotonic()
-            proc = prefix.start(ctx.scr, "/p", "123")
-            seen = []
-            while proc.running() and time.monotonic() - started < 20:
-                seen += d.search(name=SAVER, visible=False)
-                time.sleep(0.05)
-            status = proc.wait(0)
-            took = time.monotonic() - started
-            after = screenshot(d)
-            expect(status is not None, "still running after 20 s")
-            expect(status == 0, f"exit status {status}")
-            expect(not seen, f"a window titled {SAVER} appeared")
-            expect(after.px == before.px, "the screen changed")
-            expect(took < 10, f"took {took:.1f} s")
-        finally:
-            prefix.destroy()
+    for where in ("system32", "C:\\x-ray\\Saver Files"):
+        with suite.check(f"/p 123 from {where} exits at once with status 0 and shows nothing"):
+            prefix = ctx.fresh()
+            try:
+                program = ctx.scr if where == "system32" else hyphenated_copy(ctx, prefix)
+                before = screenshot(d)
+                started = time.monotonic()
+                proc = prefix.start(program, "/p", "123")
+                seen = []
+                while proc.running() and time.monotonic() - started < 20:
+                    seen += d.search(name=SAVER, visible=False)
+                    time.sleep(0.05)
+                status = proc.wait(0)
+                took = time.monotonic() - started
+                after = screenshot(d)
+                expect(status is not None, "still running after 20 s")
+                expect(status == 0, f"exit status {status}")
+                expect(not seen, f"a window titled {SAVER} appeared")
+                expect(after.px == before.px, "the screen changed")
+                expect(took < 10, f"took {took:.1f} s")
+            finally:
+                prefix.destroy()
 
 
 def check_cycles(ctx, count):
@@ -718,6 +760,7 @@ GROUPS_1024 = [
     ("slow", check_slow_mouse),
     ("dumps", checks_dumps),
     ("randbits", check_randbits),
+    ("blocked", check_blocked_windows_directory),
     ("preview", check_preview),
 ]
 GROUPS_800 = [("800x600", check_800x600)]
@@ -737,7 +780,8 @@ def main():
                     help="the built cellarium.scr")
     ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
     ap.add_argument("--only", help="run only the groups matching this regular expression "
-                    "(modes, layouts, activate, slow, dumps, randbits, preview, cycles, 800x600)")
+                    "(modes, layouts, activate, slow, dumps, randbits, blocked, preview, cycles, "
+                    "800x600)")
     ap.add_argument("--cycles", type=int, default=50, help="start/close cycles (default 50)")
     args = ap.parse_args()
     suite = Suite(args.artifacts)

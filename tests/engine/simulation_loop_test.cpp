@@ -127,6 +127,20 @@ TEST(SimulationLoop, DrawsEveryGenerationUntilTheStopThenEndsDrawingBeforeAcknow
   EXPECT_EQ(t.View(t.world.currentBits).bits, expected.bits);
 }
 
+TEST(SimulationLoop, CountsGenerationsPastTwoToTheThirtyTwo) {
+  // A day of a small direct world: the count carries on past 2^31 and 2^32.
+  ListedClock clock({0, 520, 1040, 1560, 2080});
+  TestWorld t(Glider());
+  LifeSettings settings = DirectSettings(0, 1, 0);
+  for (const std::int64_t start : {std::int64_t{0x7FFFFFFE}, std::int64_t{0xFFFFFFFE}}) {
+    t.world.generationCount = start;
+    t.world.stopFlag.store(0);
+    RecordingRenderer renderer(t, 5);
+    RunSimulation(t.world, settings, renderer);
+    EXPECT_EQ(t.world.generationCount, start + 5);
+  }
+}
+
 TEST(SimulationLoop, GivesUpBeforeDrawingWhenTheDisplayBufferIsMissing) {
   TestWorld t(Glider());
   LifeSettings settings;  // zoomed: needs the display buffer

@@ -284,6 +284,20 @@ TEST_F(LifeWindowRun, ARunEndedWithTheSKeyStoresSeedsRateLogAndDump) {
   EXPECT_EQ(dump.substr(0, 2), "BM");
 }
 
+TEST_F(LifeWindowRun, AWindowNeverShownStillRunsAfterAboutTwoSeconds) {
+  TTestSaverApp app('r');
+  {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    ASSERT_TRUE(window.Create());  // never shown, no message served
+    Sleep(4500);
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_GT(window.World().generationCount, 0);
+  }
+  const std::string bits = FileContents(DiagnosticFilePath(kRandBitsFileName));
+  EXPECT_FALSE(bits.empty()) << "no entropy gathered";
+  EXPECT_EQ(bits.find_first_not_of("01"), std::string::npos) << bits;
+}
+
 TEST_F(LifeWindowRun, DeletingARunningWindowStopsItsThreadFirst) {
   TTestSaverApp app('s');
   {

@@ -4,37 +4,51 @@
 
 #include "saver/run_mode.h"
 
-TEST(RunMode, CharacterAfterFirstDashElseFirstSlash) {
+TEST(RunMode, CharacterAfterFirstDashElseFirstSlashOfTheArguments) {
   struct Line {
     const char* commandLine;
     char mode;
     RunModeKind kind;
+    std::uintptr_t hostWindow;
   };
   using enum RunModeKind;
   const Line lines[] = {
-      {"cellarium.scr /c", 'c', kOptions},
-      {"cellarium.scr -c", 'c', kOptions},
-      {"cellarium.scr /C", 'c', kOptions},
-      {"cellarium.scr -C", 'c', kOptions},
-      {"cellarium.scr /c:1234", 'c', kOptions},
-      {"cellarium.scr /p 123", 'p', kPreview},
-      {"cellarium.scr /s", 's', kSaver},
-      {"cellarium.scr /R", 'r', kSaver},
-      {"cellarium.scr /7", '7', kSaver},
-      {"cellarium.scr", 0, kSaver},
-      {"", 0, kSaver},
-      {"cellarium.scr -", 0, kSaver},
-      {"cellarium.scr /", 0, kSaver},
-      {"C:\\Saver-Files\\cellarium.scr /c", 'f', kSaver},  // a '-' in the path wins
-      {"\"C:/Saver Files/cellarium.scr\" /c", 's', kSaver},  // else the first '/' does
+      {"cellarium.scr /c", 'c', kOptions, 0},
+      {"cellarium.scr -c", 'c', kOptions, 0},
+      {"cellarium.scr /C", 'c', kOptions, 0},
+      {"cellarium.scr -C", 'c', kOptions, 0},
+      {"cellarium.scr /c:1234", 'c', kOptions, 1234},
+      {"cellarium.scr /c  \t987654", 'c', kOptions, 987654},
+      {"cellarium.scr /c:", 'c', kOptions, 0},
+      {"cellarium.scr /c:99999999999999999999999", 'c', kOptions, 0},
+      {"cellarium.scr /p 123", 'p', kPreview, 123},
+      {"cellarium.scr /s", 's', kSaver, 0},
+      {"cellarium.scr /R", 'r', kSaver, 0},
+      {"cellarium.scr /7", '7', kSaver, 0},
+      {"cellarium.scr x/s-7", '7', kSaver, 0},  // a '-' among the arguments wins
+      {"cellarium.scr", 0, kOptions, 0},          // the shell's "Configure"
+      {"", 0, kOptions, 0},
+      {"cellarium.scr   ", 0, kOptions, 0},
+      {"cellarium.scr -", 0, kOptions, 0},
+      {"cellarium.scr /", 0, kOptions, 0},
+      // The program's path never counts, quoted or not, with '-' or '/'.
+      {"C:\\Users\\jean-luc\\cellarium.scr /p 4242", 'p', kPreview, 4242},
+      {"D:\\x-ray\\cellarium.scr /s", 's', kSaver, 0},
+      {"\"C:\\x-ray\\Saver Files\\cellarium.scr\" /c:77", 'c', kOptions, 77},
+      {"\"C:/Saver Files/x-ray.scr\"/s", 's', kSaver, 0},
+      {"\"C:/Saver-Files/cellarium.scr\"", 0, kOptions, 0},
+      {"C:/x-ray/cellarium.scr", 0, kOptions, 0},
+      {"\"C:/unclosed-quote /s", 0, kOptions, 0},
   };
   for (const Line& line : lines) {
     std::string text = line.commandLine;
     const char mode = ReadRunMode(text.data());
     EXPECT_EQ(mode, line.mode) << line.commandLine;
     EXPECT_EQ(KindOfRunMode(mode), line.kind) << line.commandLine;
+    EXPECT_EQ(ReadHostWindowNumber(text.c_str()), line.hostWindow) << line.commandLine;
   }
   EXPECT_EQ(ReadRunMode(nullptr), 0);
+  EXPECT_EQ(ReadHostWindowNumber(nullptr), 0u);
   EXPECT_TRUE(WantsRandBitsLog('r'));
   EXPECT_FALSE(WantsRandBitsLog('s'));
 }

@@ -90,13 +90,16 @@ TEST_F(ScrnSavApp, PreviewEndsAtOnceAndMakesNothing) {
 }
 
 TEST_F(ScrnSavApp, ConfigurationAsksForTheOptionsDialogAndReturnsZero) {
-  CommandLine line("C:\\savers\\cellarium.scr -c:1234");
-  TTestSaverApp app;
-  EXPECT_EQ(app.Run(), 0);
-  EXPECT_EQ(app.RunMode(), 'c');
-  EXPECT_EQ(app.optionsDialogsMade, 1);
-  EXPECT_EQ(app.saverWindowsMade, 0);
-  EXPECT_FALSE(app.HandleIdle(0));  // configuring: the idle hook does nothing
+  // The host's /c with a number that names no window, and the shell's
+  // "Configure", which passes no arguments at all, from a hyphenated folder.
+  for (const char* text : {"C:\\savers\\cellarium.scr -c:1234", "C:\\x-ray\\cellarium.scr"}) {
+    CommandLine line(text);
+    TTestSaverApp app;
+    EXPECT_EQ(app.Run(), 0) << text;
+    EXPECT_EQ(app.optionsDialogsMade, 1) << text;
+    EXPECT_EQ(app.saverWindowsMade, 0) << text;
+    EXPECT_FALSE(app.HandleIdle(0));  // configuring: the idle hook does nothing
+  }
 }
 
 class ScrnSavAppWindows : public ScrnSavApp {

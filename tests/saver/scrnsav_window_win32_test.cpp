@@ -35,13 +35,17 @@ TEST_F(ScrnSavWindow, IsABorderlessPopupOverTheDesktopInItsOwnClass) {
   EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_SYSMENU | WS_THICKFRAME), 0);
   EXPECT_EQ(GetWindowLongPtrA(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 
+  // Every monitor: the virtual screen, which with one monitor is the desktop.
   RECT desktop{}, covered{};
   GetWindowRect(GetDesktopWindow(), &desktop);
   GetWindowRect(window.Handle(), &covered);
-  EXPECT_EQ(covered.left, desktop.left);
-  EXPECT_EQ(covered.top, desktop.top);
-  EXPECT_EQ(covered.right, desktop.right);
-  EXPECT_EQ(covered.bottom, desktop.bottom);
+  EXPECT_EQ(covered.left, GetSystemMetrics(SM_XVIRTUALSCREEN));
+  EXPECT_EQ(covered.top, GetSystemMetrics(SM_YVIRTUALSCREEN));
+  EXPECT_EQ(covered.right - covered.left, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  EXPECT_EQ(covered.bottom - covered.top, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  if (GetSystemMetrics(SM_CMONITORS) == 1) {
+    EXPECT_TRUE(EqualRect(&covered, &desktop));
+  }
 
   WNDCLASSA registered{};
   ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "ScreenSaverClass", &registered));

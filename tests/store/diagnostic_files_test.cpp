@@ -28,6 +28,7 @@ class DiagnosticFiles : public ::testing::Test {
   }
   void TearDown() override {
     SetWindowsDirectorySource(nullptr);
+    SetUserDirectorySource(nullptr);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
   }
@@ -51,6 +52,8 @@ Bytes Pattern(std::size_t n) {
 
 std::string testDirectory;
 std::string TestDirectory() { return testDirectory; }
+std::string userDirectory;
+std::string UserDirectory() { return userDirectory; }
 std::string WindowsLikeDirectory() { return "C:\\WINDOWS"; }
 std::string NoDirectory() { return std::string(); }
 
@@ -167,4 +170,54 @@ TEST_F(DiagnosticFiles, RandomBitLogReplacesAnEarlierFile) {
   CloseRandBitsLog(log);  // closing twice is harmless
   EXPECT_EQ(ReadAll(path), (Bytes{'1', '1', '0'}));
   EXPECT_EQ(OpenRandBitsLog((folder / "missing" / "RandBits.txt").string()), nullptr);
+}
+
+TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
+  // The path rule joins with a backslash: a separator on Windows, part of the
+  // file name elsewhere.
+  auto at = [&](const char* dir, const char* name) {
+#if defined(_WIN32)
+    return folder / dir / name;
+#else
+    return folder / (std::string(dir) + "\\" + name);
+#endif
+  };
+  fs::create_directories(folder / "win");
+  fs::create_directories(folder / "user");
+  testDirectory = (folder / "win").string();
+  userDirectory = (folder / "user").string();
+  SetWindowsDirectorySource(&TestDirectory);
+  SetUserDirectorySource(&UserDirectory);
+  Bytes pixels = Pattern(32 / 8 * 2);
+  LifeWorld world;
+  world.worldCols = 32;
+  world.worldRows = 2;
+  world.currentBits = pixels.data();
+
+  // Where the Windows directory takes the files, the user folder stays empty.
+  DumpWorld(world, kDefaultPixelColor);
+  std::FILE* log = OpenRandBitsLog();
+  ASSERT_NE(log, nullptr);
+  CloseRandBitsLog(log);
+  EXPECT_EQ(ReadAll(at("win", kLifeDumpFileName)).size(), 40u);
+  EXPECT_TRUE(fs::exists(at("win", kRandBitsFileName)));
+  EXPECT_TRUE(fs::is_empty(folder / "user"));
+
+  // A folder in each file's place: both are made in the user folder instead.
+  for (const char* name : {kLifeDumpFileName, kRandBitsFileName}) {
+    fs::remove(at("win", name));
+    fs::create_directories(at("win", name));
+  }
+  DumpWorld(world, kDefaultPixelColor);
+  log = OpenRandBitsLog();
+  ASSERT_NE(log, nullptr);
+  std::fprintf(log, "%d", 1);
+  CloseRandBitsLog(log);
+  EXPECT_EQ(ReadAll(at("user", kLifeDumpFileName)).size(), 40u);
+  EXPECT_EQ(ReadAll(at("user", kRandBitsFileName)), Bytes{'1'});
+
+  // Neither place: nothing, silently.
+  SetUserDirectorySource(&NoDirectory);
+  EXPECT_EQ(OpenRandBitsLog(), nullptr);
+  EXPECT_EQ(CreateDiagnosticFile(kLifeDumpFileName, "wb"), nullptr);
 }

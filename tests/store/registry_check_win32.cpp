@@ -13,6 +13,8 @@
 //   path                    prints the dump's path by the path rule
 //   dump                    DumpWorld of a 512 x 384 world, bytes i * 7
 //   randbits DIGITS         the random-bit log holding these digits
+//   (both where the saver puts them: the Windows directory, else the
+//   per-user folder)
 // Prints "ok" or lines starting "FAIL"; exit status 0 only when all is well.
 #include <cstdio>
 #include <cstdlib>
@@ -175,7 +177,7 @@ int Dump() {
 }
 
 int RandBits(const char* digits) {
-  std::FILE* log = OpenRandBitsLog(DiagnosticFilePath(kRandBitsFileName));
+  std::FILE* log = OpenRandBitsLog();
   if (log == nullptr) {
     std::printf("FAIL the log cannot be created\n");
     return 1;

@@ -251,6 +251,9 @@ TEST_F(SettingsStore, RateIsTextWithTwoDecimalsAndItsNul) {
   SaveRate(1234.5);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(Stored("LastRate").data())),
             "1234.50 updates/sec");
+  SaveRunRate(std::int64_t{5} << 32, 86400);  // a day beyond 2^32 generations
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(Stored("LastRate").data())),
+            "248551.35 updates/sec");
 }
 
 TEST_F(SettingsStore, RunWithoutAWholeSecondKeepsTheLastRate) {

@@ -7,7 +7,8 @@
 #    load exactly as the in-memory key loads the same bytes;
 #  - what the store writes reads back with `reg query` as the exact types
 #    and bytes, and values it must not write stay as they were;
-#  - the dump and the random-bit log land in the Windows directory.
+#  - the dump and the random-bit log land in the Windows directory, and in
+#    %LOCALAPPDATA%\Cellarium when a folder of their name stands in the way.
 # Prints "ok ..." or "FAIL ..." per check and, last, "N passed, N failed".
 # Exits non-zero when a check fails or Wine cannot be used.
 set -uo pipefail
@@ -222,6 +223,21 @@ check randbits 10110 >/dev/null
 content=$(od -An -c "$windir/RandBits.txt" | tr -d ' \n')
 [[ $content == 10110 ]]
 verdict $? "random-bit log replaces the old file" "it holds $content"
+
+# A file the Windows directory refuses (a folder in its place fails even for
+# root) goes to %LOCALAPPDATA%\Cellarium, which is made for it.
+rm -f "$windir/LifeDump.bmp" "$windir/RandBits.txt"
+mkdir "$windir/LifeDump.bmp" "$windir/RandBits.txt"
+local_app=$(run cmd /c echo '%LOCALAPPDATA%')
+userdir=$(run winepath -u "$local_app\Cellarium")
+rm -rf "$userdir"
+check dump >/dev/null
+check randbits 011 >/dev/null
+size=$(stat -c %s "$userdir/LifeDump.bmp" 2>/dev/null)
+content=$(od -An -c "$userdir/RandBits.txt" 2>/dev/null | tr -d ' \n')
+[[ -n $local_app && $size == 24608 && $content == 011 ]]
+verdict $? "blocked Windows directory: both files in $local_app\Cellarium" \
+  "dump of '$size' bytes, log '$content' in '$userdir'"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -12,7 +12,8 @@
 //   state             the options dialog's controls: slider positions and
 //                     "checked/enabled" of the three boxes
 //   drag ID POS       drag slider ID's thumb to POS, one notch at a time
-//   key ID left|right press an arrow key on slider ID (no thumb drag)
+//   key ID KEY        press KEY on slider ID (no thumb drag): left, right,
+//                     home or end
 //   click ID          click button ID (BM_CLICK, posted: the button may open
 //                     a modal dialog, which the following steps wait for)
 //   toggle ID         click check box ID and wait until it has toggled
@@ -27,9 +28,10 @@
 //   crect ID          control ID's rectangle on screen, "crect ID L T R B"
 //   owner             "owner TITLE" of the window that owns the dialog, or
 //                     "owner none"
-//   host              stand in for the host's settings window: a window of
-//                     the dialog class titled "Desktop", kept open for 120 s
-//                     or until it is closed
+//   host [TITLE]      stand in for the host's settings window: a window of
+//                     the dialog class titled TITLE (default "Desktop"), kept
+//                     open for 120 s or until it is closed; prints
+//                     "host ready HANDLE", the handle in decimal
 #include <windows.h>
 
 #include <commctrl.h>
@@ -170,11 +172,16 @@ void Owner() {
 }
 
 // The predefined dialog class, the one the host's settings window has.
-void Host() {
-  HWND host = CreateWindowExA(0, MAKEINTATOM(0x8002), "Desktop", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                              600, 400, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr),
-                              nullptr);
-  std::printf("host %s\n", host != nullptr ? "ready" : "failed");
+void Host(const char* title) {
+  HWND host = CreateWindowExA(0, MAKEINTATOM(0x8002), *title != 0 ? title : "Desktop",
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 400, 300, 200, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (host != nullptr) {
+    const std::string handle = std::to_string(reinterpret_cast<UINT_PTR>(host));
+    std::printf("host ready %s\n", handle.c_str());
+  } else {
+    std::printf("host failed\n");
+  }
   std::fflush(stdout);
   if (host == nullptr) return;
   SetTimer(nullptr, 0, 120000, nullptr);
@@ -205,7 +212,8 @@ bool Run(int argc, char** argv) {
       std::printf("gone %s\n", arg(1));
       i += 1;
     } else if (step == "host") {
-      Host();
+      Host(arg(1));
+      i += 1;
     } else if (current == nullptr || !IsWindow(current)) {
       return Fail(step.c_str(), "no dialog");
     } else if (step == "state") {
@@ -217,9 +225,13 @@ bool Run(int argc, char** argv) {
     } else if (step == "key") {
       // Sent straight to the slider, as the dialog manager hands it arrow
       // keys, so the move is complete when the step returns.
-      const WPARAM arrow = std::strcmp(arg(2), "left") == 0 ? VK_LEFT : VK_RIGHT;
-      SendTo(Control(number(1)), WM_KEYDOWN, arrow, 1);
-      SendTo(Control(number(1)), WM_KEYUP, arrow, static_cast<LPARAM>(0xC0000001u));
+      const std::string name = arg(2);
+      const WPARAM key = name == "left"   ? VK_LEFT
+                         : name == "home" ? VK_HOME
+                         : name == "end"  ? VK_END
+                                          : VK_RIGHT;
+      SendTo(Control(number(1)), WM_KEYDOWN, key, 1);
+      SendTo(Control(number(1)), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
       std::printf("key %d %s\n", number(1), arg(2));
       i += 2;
     } else if (step == "click") {
