@@ -9,14 +9,9 @@ struct LifeWorld;
 // The two diagnostic files, written into the Windows directory: the log of
 // the timing bits that feed the generator (RandBits.txt, run mode 'r') and
 // a 1-bit bitmap file of the final world (LifeDump.bmp, when the S key ended
-// the saver). Neither is ever read back.
-//
-// How the Windows program calls these (after InstallWindowsStore()):
-//   window construction, run mode 'r':
-//       world.randBitsFile = OpenRandBitsLog(DiagnosticFilePath(kRandBitsFileName));
-//   simulation loop, per sample:   if (file) std::fprintf(file, "%d", bit);
-//   teardown, first step:          CloseRandBitsLog(world.randBitsFile);
-//   teardown, S key:               DumpWorld(world, lifeSettings.PixelColor);
+// the saver). Neither is ever read back. Both go to the directory of
+// DiagnosticFilePath; no directory known, no file. The log holds one
+// character '0' or '1' per timing bit, nothing else.
 
 inline constexpr const char* kRandBitsFileName = "RandBits.txt";
 inline constexpr const char* kLifeDumpFileName = "LifeDump.bmp";
