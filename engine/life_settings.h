@@ -118,7 +118,7 @@ inline constexpr std::int64_t kMax = INT32_MAX;
 
 // clang-format off
 inline constexpr SettingField kRows[] = {
-  //                  name                   form     group        default                      min   max         default/option step
+  //                 name                   form     group        default (source, value)      min   max         step: default, option
   Row<&S::WorldSize>("WorldSize",           kWord,   kOption,     kValue, 1,                   0,    2,          2,  0),
   Row<&S::InitSize>("InitSize",             kWord,   kOption,     kValue, 2,                   0,    2,          4,  1),
   Row<&S::ZoomFactor>("ZoomFactor",         kWord,   kOption,     kValue, 1,                   0,    2,          1,  2),
