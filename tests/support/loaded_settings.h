@@ -22,9 +22,9 @@ inline LifeSettings LoadedFrom(std::initializer_list<StoredValue> stored) {
   MemoryRegistry registry;
   for (const StoredValue& v : stored) {
     const SettingForm form = SettingNamed(v.name).form;
-    const std::size_t width = form == SettingForm::kFlag ? 1 : form == SettingForm::kColour ? 3 : 4;
+    const int width = form == SettingForm::kFlag ? 1 : form == SettingForm::kColour ? 3 : 4;
     std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(v.value >> (8 * i)));
+    for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(v.value >> (8 * i)));
     registry.Set(v.name, form == SettingForm::kWord ? kRegDword : kRegBinary, bytes);
   }
   RegistryBackend* previous = SetRegistryBackend(&registry);
