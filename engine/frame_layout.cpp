@@ -7,19 +7,15 @@
 
 FrameLayout ChooseFrameLayout(const LifeSettings& settings) {
   if (settings.IsTiled != 0) return FrameLayout::kTiled;
-  return DrawnZoomShift(settings) != 0 ? FrameLayout::kZoomed : FrameLayout::kDirect;
+  return settings.ZoomFactor != 0 ? FrameLayout::kZoomed : FrameLayout::kDirect;
 }
 
 bool NeedsDisplayBuffer(const LifeSettings& settings) {
-  return settings.IsTiled != 0 || settings.ZoomFactor != 0;
+  return ChooseFrameLayout(settings) != FrameLayout::kDirect;
 }
 
 bool NeedsBackgroundFill(const LifeSettings& settings) {
   return settings.IsTiled == 0 && settings.ZoomFactor == 0 && settings.WorldSize != 0;
-}
-
-std::int32_t DrawnZoomShift(const LifeSettings& settings) {
-  return settings.ZoomFactor == 1 || settings.ZoomFactor == 2 ? settings.ZoomFactor : 0;
 }
 
 PixelPoint CentringOffset(const LifeWorld& world, std::int32_t zoomShift) {
@@ -34,11 +30,10 @@ PixelPoint CentringOffset(const LifeWorld& world, std::int32_t zoomShift) {
 
 std::int32_t TilePlacements(const LifeWorld& world, const LifeSettings& settings,
                             PixelPoint* placements, std::int32_t capacity) {
-  const std::int32_t zoom = DrawnZoomShift(settings);
+  const std::int32_t zoom = settings.ZoomFactor;
   // T = 2^(WorldSize - ZoomFactor) per axis; tiles that start beyond the
-  // display are left out, so an out-of-range WorldSize costs nothing.
-  const std::int32_t levels = std::clamp(settings.WorldSize - settings.ZoomFactor, 0, 16);
-  const std::int64_t tiles = std::int64_t{1} << levels;
+  // display are left out.
+  const std::int64_t tiles = std::int64_t{1} << (settings.WorldSize - settings.ZoomFactor);
   const std::int64_t pitchX = std::int64_t{world.worldCols} << zoom;
   const std::int64_t pitchY = std::int64_t{world.worldRows} << zoom;
   if (pitchX <= 0 || pitchY <= 0) return 0;
@@ -156,7 +151,7 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
   FrameTransfer none{TransferSource::kNone, nullptr, 0, 0, 0, 0};
   if (world.nextBits == nullptr) return none;
   const FrameLayout layout = ChooseFrameLayout(settings);
-  const std::int32_t zoom = DrawnZoomShift(settings);
+  const std::int32_t zoom = settings.ZoomFactor;
   if (layout == FrameLayout::kDirect) {
     const PixelPoint at = CentringOffset(world, zoom);
     const bool inA = world.nextBits == world.worldBitsA;
@@ -172,9 +167,8 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
   if (layout == FrameLayout::kZoomed) {
     place(CentringOffset(world, zoom));
   } else {
-    // A display holds at most 2^WorldSize tiles per axis, and WorldSize is at
-    // most 2; the bound only caps what a wild setting could ask for.
-    constexpr std::int32_t kMaxTiles = 64;
+    // 2^WorldSize tiles per axis at most, WorldSize at most 2.
+    constexpr std::int32_t kMaxTiles = 16;
     PixelPoint tiles[kMaxTiles];
     const std::int32_t count = TilePlacements(world, settings, tiles, kMaxTiles);
     for (std::int32_t t = 0; t < count; ++t) place(tiles[t]);

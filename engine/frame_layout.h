@@ -4,7 +4,10 @@
 #include "engine/life_settings.h"
 #include "engine/life_world.h"
 
-// How a generation reaches the screen, decided from the (normalised) settings:
+// How a generation reaches the screen, decided from normalised settings
+// (0 <= ZoomFactor <= WorldSize <= 2, IsTiled only when the two differ), as
+// loading and NormalizeSettings leave them; every function here takes the
+// settings so and checks none of it again.
 //   direct  (not tiled, ZoomFactor 0): the world buffer itself is transferred,
 //           centred; nothing is composed.
 //   zoomed  (not tiled, ZoomFactor 1 or 2): one copy magnified 2^Z into the
@@ -12,20 +15,17 @@
 //   tiled   (IsTiled): T x T copies, T = 2^(WorldSize - ZoomFactor), each
 //           magnified 2^Z, side by side from the display buffer's lower-left
 //           corner; the display buffer is transferred whole.
-// A ZoomFactor other than 1 or 2 is drawn unmagnified.
 enum class FrameLayout { kDirect, kZoomed, kTiled };
 
 FrameLayout ChooseFrameLayout(const LifeSettings& settings);
 
-// Whether the settings need the screen-sized display buffer (zoomed or tiled).
+// Whether the layout composes into the screen-sized display buffer (zoomed
+// or tiled), which must then exist.
 bool NeedsDisplayBuffer(const LifeSettings& settings);
 
 // Whether the drawing area is cleared to black once before the first frame:
 // only an unmagnified, untiled world smaller than the screen leaves margins.
 bool NeedsBackgroundFill(const LifeSettings& settings);
-
-// The magnification shift actually drawn: ZoomFactor when it is 1 or 2, else 0.
-std::int32_t DrawnZoomShift(const LifeSettings& settings);
 
 // A position in pixels; for the display buffer x counts from the left and y
 // counts memory rows from the bottom.
@@ -41,8 +41,8 @@ PixelPoint CentringOffset(const LifeWorld& world, std::int32_t zoomShift);
 // Tile placements for the tiled layout, in drawing order (rows of tiles from
 // the bottom, left to right within a row). Only tiles whose lower-left corner
 // lies inside the display are listed; the last column and row may overhang
-// and are cut by the expansion. Writes at most capacity entries and returns
-// how many it wrote.
+// and are cut by the expansion. At most 16 tiles (4 x 4) exist; whatever the
+// count, at most capacity entries are written. Returns how many it wrote.
 std::int32_t TilePlacements(const LifeWorld& world, const LifeSettings& settings,
                             PixelPoint* placements, std::int32_t capacity);
 

@@ -6,19 +6,28 @@
 
 LifeSettings lifeSettings;
 
+namespace {
+
+// Applies the defaults taken on one side of building the rule table, in
+// default order.
+void ApplyDefaults(LifeSettings& settings, bool afterRuleTable) {
+  for (int step = 0; step < kSettingFieldCount; ++step) {
+    for (const SettingField& field : kSettingFields) {
+      if (field.defaultStep != step) continue;
+      if ((field.source == SettingDefault::kTicksAfterRuleTable) != afterRuleTable) continue;
+      field.set(settings, field.source == SettingDefault::kValue
+                              ? field.defaultValue
+                              : std::int64_t{TickCount()});
+    }
+  }
+}
+
+}  // namespace
+
 LifeSettings::LifeSettings() {
-  Seed1 = static_cast<std::int32_t>(TickCount());
-  ZoomFactor = 1;
-  WorldSize = 1;
-  IsTiled = 0;
-  InitSize = 2;
-  WorldMutationRate = 4;
-  MutateAtSteadyState = 1;
-  ShowMutations = 0;
-  PixelColor = kDefaultPixelColor;
-  RuleMutations = 0;
+  ApplyDefaults(*this, false);
   BuildRuleTable();
-  Seed2 = static_cast<std::int32_t>(TickCount());
+  ApplyDefaults(*this, true);
 }
 
 void LifeSettings::BuildRuleTable() {

@@ -3,13 +3,11 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/world_geometry.h"
 #include "random/random_number_generator.h"
 
 std::int32_t SoupMargin(std::int32_t n, std::int32_t initSize) {
-  const std::int32_t size = ClampShift(initSize);
-  if (size == 0) return 0;
-  return (n >> 1) - (n >> (size + 1));
+  if (initSize == 0) return 0;
+  return (n >> 1) - (n >> (initSize + 1));
 }
 
 SoupBand ComputeSoupBand(std::int32_t worldCols, std::int32_t worldRows, std::int32_t initSize) {

@@ -4,15 +4,11 @@
 class RandomNumberGenerator;
 
 // The initial random soup: a centred band of the world filled with random
-// bytes, every other cell dead.
-//
-// How the Windows program calls it, in the saver window's construction once
-// the buffers exist and the generator is seeded:
-//   FillSoup(world.currentBits, world.worldCols, world.worldRows,
-//            lifeSettings.InitSize, world.generator);
+// bytes, every other cell dead. initSize is an InitSize as
+// loading leaves it, 0..2.
 
 // Rows and columns left dead on each side of the band: 0 for InitSize 0,
-// else (n >> 1) - (n >> (InitSize + 1)). InitSize is taken as 0..2.
+// else (n >> 1) - (n >> (InitSize + 1)).
 std::int32_t SoupMargin(std::int32_t n, std::int32_t initSize);
 
 // The band in bytes of the world buffer (rows of worldCols / 8 bytes).

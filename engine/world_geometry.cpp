@@ -5,14 +5,12 @@
 
 #include "engine/life_world.h"
 
-std::int32_t ClampShift(std::int32_t shift) { return std::clamp(shift, 0, 2); }
-
 std::int32_t RoundUp(std::int32_t x, std::int32_t m) { return (x + m - 1) & ~(m - 1); }
 
 WorldGeometry ComputeWorldGeometry(std::int32_t screenWidth, std::int32_t screenHeight,
                                    const LifeSettings& settings) {
-  const std::int32_t zoom = ClampShift(settings.ZoomFactor);
-  const std::int32_t shrink = ClampShift(settings.WorldSize);
+  const std::int32_t zoom = settings.ZoomFactor;
+  const std::int32_t shrink = settings.WorldSize;
   const std::int32_t width = std::clamp(screenWidth, kMinScreenSize, kMaxScreenSize);
   const std::int32_t height = std::clamp(screenHeight, kMinScreenSize, kMaxScreenSize);
   WorldGeometry g;
@@ -31,10 +29,6 @@ std::int32_t DisplayBytes(const WorldGeometry& geometry) {
   return geometry.displayWidth / 8 * geometry.displayHeight;
 }
 
-bool NeedsDisplayBitmap(const LifeSettings& settings) {
-  return settings.IsTiled != 0 || settings.ZoomFactor != 0;
-}
-
 void SetUpWorld(LifeWorld& world, const WorldGeometry& geometry, const LifeSettings& settings,
                 std::uint8_t* bitsA, std::uint8_t* bitsB, std::uint8_t* displayBits) {
   world.worldCols = geometry.worldCols;
@@ -50,5 +44,5 @@ void SetUpWorld(LifeWorld& world, const WorldGeometry& geometry, const LifeSetti
   if (displayBits != nullptr) {
     std::memset(displayBits, 0, static_cast<std::size_t>(DisplayBytes(geometry)));
   }
-  world.mutationCountdown = std::max(settings.WorldMutationRate, 0);
+  world.mutationCountdown = settings.WorldMutationRate;
 }

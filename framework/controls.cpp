@@ -1,5 +1,7 @@
 #include "framework/controls.h"
 
+#include <cassert>
+
 #include "framework/dialog.h"
 
 TControl::TControl(TDialog* dialog, int controlId)
@@ -11,6 +13,7 @@ TControl::~TControl() { Unbind(); }
 
 void TControl::Bind(HWND dialogWindow) {
   HWND control = GetDlgItem(dialogWindow, id);
+  assert(control != nullptr && "no control with this id in the dialog");
   if (control != nullptr) Attach(control, false);
 }
 

@@ -3,14 +3,18 @@
 
 #include <commctrl.h>
 
+#include <cassert>
+
 #include "framework/window.h"
 
 class TDialog;
 
 // A control of a dialog template, seen through a member object of the
-// dialog. The dialog binds it once its window exists and unbinds it when the
-// window goes; the control window itself always belongs to the dialog.
-// Before binding, or after, every operation does nothing and reads 0.
+// dialog. It is bound while the dialog's window exists; the control window
+// itself always belongs to the dialog. Every operation requires a bound
+// control: debug builds assert it, so a wiring fault (a wrong id, a control
+// missing from the template, a call outside the dialog's life) stops at the
+// call; a release build's unbound operation does nothing and reads 0.
 class TControl : public TWindow {
  public:
   TControl(TDialog* dialog, int controlId);
@@ -20,10 +24,14 @@ class TControl : public TWindow {
   void Bind(HWND dialogWindow);
   void Unbind();
 
-  void Enable(bool enable) { EnableWindow(Handle(), enable ? TRUE : FALSE); }
+  void Enable(bool enable) {
+    assert(Handle() != nullptr && "control not bound");
+    EnableWindow(Handle(), enable ? TRUE : FALSE);
+  }
 
  protected:
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    assert(Handle() != nullptr && "control not bound");
     return SendMessageA(Handle(), message, wParam, lParam);
   }
 

@@ -11,8 +11,10 @@ class TDib;
 // window through GDI: the client-area DC held from BeginDrawing to
 // EndDrawing, a two-entry logical palette (black, PixelColor) selected into
 // it for the display bitmap's palette indices, and one SetDIBitsToDevice per
-// frame. This is the program's only caller of SetDIBitsToDevice. All three
-// calls run on the simulation thread; nothing here allocates per frame.
+// frame. This is the program's only caller of SetDIBitsToDevice. The three
+// drawing calls run on the simulation thread; nothing here allocates per
+// frame. The live-cell colour is the settings' PixelColor, the colour the
+// world bitmaps are made with.
 class GdiFrameRenderer final : public FrameRenderer {
  public:
   GdiFrameRenderer(const LifeWorld& world, const LifeSettings& settings);
@@ -22,8 +24,8 @@ class GdiFrameRenderer final : public FrameRenderer {
   GdiFrameRenderer& operator=(const GdiFrameRenderer&) = delete;
 
   // The window and the bitmaps whose pixel memories the world points into
-  // (display may be null). Called on the message thread before the
-  // simulation thread starts.
+  // (display may be null). Must precede BeginDrawing and may not overlap a
+  // drawing.
   void Bind(HWND target, const TDib* worldA, const TDib* worldB, const TDib* display);
 
   void BeginDrawing() override;

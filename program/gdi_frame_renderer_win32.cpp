@@ -74,12 +74,10 @@ void GdiFrameRenderer::BeginDrawing() {
     SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
   }
 
-  // The palette copies the world bitmap's colour table, so the display
-  // bitmap's indices 0 and 1 draw exactly the colours of the world.
-  const COLORREF black = worldBitmapA != nullptr ? worldBitmapA->GetColor(0) : RGB(0, 0, 0);
-  const COLORREF live =
-      worldBitmapA != nullptr ? worldBitmapA->GetColor(1) : static_cast<COLORREF>(settings.PixelColor);
-  const TwoEntryPalette entries{0x300, 2, {EntryOf(black), EntryOf(live)}};
+  // The display bitmap's indices 0 and 1 draw black and the live-cell colour,
+  // the colours the world bitmaps are made with.
+  const TwoEntryPalette entries{
+      0x300, 2, {EntryOf(RGB(0, 0, 0)), EntryOf(static_cast<COLORREF>(settings.PixelColor))}};
   palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
   if (palette != nullptr) {
     previousPalette = SelectPalette(dc, palette, FALSE);

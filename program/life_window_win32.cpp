@@ -8,6 +8,7 @@
 
 #include "saver/run_mode.h"
 #include "saver/scrnsav_app.h"
+#include "engine/frame_layout.h"
 #include "engine/life_settings.h"
 #include "engine/simulation_loop.h"
 #include "engine/soup.h"
@@ -51,7 +52,7 @@ TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTAN
   worldBitmapB = MakeBitmap(geometry.worldCols, geometry.worldRows, TDib::ColorUse::Rgb);
   worldBitmapB->SetColor(0, RGB(0, 0, 0));
   worldBitmapB->SetColor(1, lifeSettings.PixelColor);
-  if (NeedsDisplayBitmap(lifeSettings)) {
+  if (NeedsDisplayBuffer(lifeSettings)) {
     displayBitmap = MakeBitmap(geometry.displayWidth, geometry.displayHeight,
                                TDib::ColorUse::PaletteIndices);
     displayBitmap->SetIndex(0, 0);

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 // The decisions of the saver window's input handling, free of the platform:
-// the Win32 window decodes its messages with these and posts WM_CLOSE when
-// one says so.
+// how a message's parameters decode, and whether the message closes the
+// saver.
 
 struct MousePosition {
   std::int32_t x;

@@ -11,14 +11,9 @@ struct LifeWorld;
 // a 1-bit bitmap file of the final world (LifeDump.bmp, when the S key ended
 // the saver). Neither is ever read back. A normal user cannot create files
 // in the Windows directory since Vista, so a file that cannot be created
-// there goes to the per-user folder instead (%LOCALAPPDATA%\Cellarium).
-//
-// How the Windows program calls these (after InstallWindowsStore()):
-//   window construction, run mode 'r':
-//       world.randBitsFile = OpenRandBitsLog();
-//   simulation loop, per sample:   if (file) std::fprintf(file, "%d", bit);
-//   teardown, first step:          CloseRandBitsLog(world.randBitsFile);
-//   teardown, S key:               DumpWorld(world, lifeSettings.PixelColor);
+// there goes to the per-user folder instead (%LOCALAPPDATA%\Cellarium); no
+// folder known or usable, no file. The log holds one character '0' or '1'
+// per timing bit, nothing else.
 
 inline constexpr const char* kRandBitsFileName = "RandBits.txt";
 inline constexpr const char* kLifeDumpFileName = "LifeDump.bmp";

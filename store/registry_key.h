@@ -6,11 +6,10 @@
 // seen through a small interface so that the store runs natively against an
 // in-memory key and on Windows against the real registry.
 //
-// How the Windows program uses it: call InstallWindowsStore() (store_win32.h)
-// once at start-up, before the first LoadSettings. Until a back end is
-// installed, every key "cannot be opened": loads leave the record as it is
-// (apart from the clamping and normalising that always run) and saves write
-// nothing, which is also what happens when the real key cannot be opened.
+// With no back end installed (SetRegistryBackend below) the key cannot be
+// opened: loads leave the record as it is (apart from the clamping and
+// normalising that always run) and saves write nothing, exactly as when the
+// real key cannot be opened.
 
 // Value types, numbered as the platform numbers them.
 enum RegistryType : std::uint32_t {
@@ -69,7 +68,7 @@ class RegistryBackend {
 
 // The process-wide back end the store functions use; null means none (no
 // key can be opened). Installs backend and returns the previous one. The
-// back end must outlive its installation. Not thread-safe: install at
-// start-up, on the message thread, as the program does with everything else.
+// back end must outlive its installation. Not thread-safe: no store
+// operation may run on another thread while a back end is installed.
 RegistryBackend* SetRegistryBackend(RegistryBackend* backend);
 RegistryBackend* CurrentRegistryBackend();

@@ -3,28 +3,25 @@
 
 #include "engine/life_settings.h"
 
-// The saver's settings in its registry key (store/registry_key.h). Every
-// operation opens the key itself and keeps nothing; every failure is silent.
-//
-// How the Windows program calls these (after InstallWindowsStore()):
-//   saver window construction: LoadSettings(lifeSettings);
-//   options dialog set-up:     LoadSettings(dialogSettings);
-//   options dialog OK:         SaveSettings(dialogSettings);
-//   saver window teardown:     draw the new seeds into lifeSettings, then
-//                              SaveSeeds(lifeSettings);
-//                              SaveRunRate(generationCount, now - startTime);
+// The saver's settings in its registry key (store/registry_key.h), each
+// value named, shaped and ranged by its row of kSettingFields
+// (engine/life_settings.h). Every operation opens the key itself and keeps
+// nothing; every failure is silent. With no registry back end installed the
+// key counts as one that cannot be opened.
 
-// Reads every stored value over the record's fields, then keeps the shifts
-// in range and normalises. A missing, unreadable or too long value keeps its
-// field; WorldSize, ZoomFactor and InitSize end up in 0..2, a negative
-// WorldMutationRate becomes 0 (never mutate) and any non-zero flag byte 1.
-// Runs the clamping and NormalizeSettings even when the key cannot be opened.
+// Reads every stored value over the record's fields in the rows' order, then
+// clamps every field into its row's range and normalises. A missing,
+// unreadable or too long value keeps its field; a shorter word replaces the
+// field's leading bytes; a colour needs at least its 3 bytes. Clamping and
+// NormalizeSettings run even when the key cannot be opened, so the record
+// meets the engine's preconditions whatever the key holds.
 void LoadSettings(LifeSettings& settings);
 
-// Writes the options the dialog edits; never the seeds or RuleMutations.
+// Writes the option rows, in option-step order, as the record holds them;
+// never the seeds or RuleMutations.
 void SaveSettings(const LifeSettings& settings);
 
-// Writes Seed1 and Seed2.
+// Writes the seed rows (Seed1, Seed2).
 void SaveSeeds(const LifeSettings& settings);
 
 // Writes LastRate as the text "<rate with two decimals> updates/sec" and its

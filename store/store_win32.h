@@ -3,12 +3,12 @@
 
 #include "store/registry_key.h"
 
-// The store's Windows back ends. The Windows program calls
-// InstallWindowsStore() once at start-up (before the saver window or the
-// options dialog loads its settings); from then on LoadSettings, SaveSettings,
-// SaveSeeds and SaveRate use the real registry under HKEY_CURRENT_USER, and
-// DiagnosticFilePath the directory GetWindowsDirectoryA reports, with
-// %LOCALAPPDATA%\Cellarium as the diagnostic files' per-user fallback.
+// The store's Windows back ends. Once InstallWindowsStore() has run,
+// LoadSettings, SaveSettings, SaveSeeds and SaveRate use the real registry
+// under HKEY_CURRENT_USER, and the diagnostic files the directory
+// GetWindowsDirectoryA reports, with %LOCALAPPDATA%\Cellarium as their
+// per-user fallback; before, they behave as with a key that cannot be opened
+// and no known folder.
 
 // The registry key under HKEY_CURRENT_USER; lives as long as the process.
 RegistryBackend& WindowsRegistry();

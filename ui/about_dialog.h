@@ -3,10 +3,8 @@
 #include "framework/dialog.h"
 
 // The About box: the program's icon, title, author, year and the notice that
-// it may be passed on freely; one OK button. Made anew for every opening:
-//
-//   TAboutLifeDlg about(this);
-//   about.Execute();
+// it may be passed on freely; one OK button. Modal; it holds no state from
+// one Execute to the next.
 class TAboutLifeDlg : public TDialog {
  public:
   explicit TAboutLifeDlg(TWindow* parent);

@@ -10,16 +10,9 @@
 // the live-cell colour through the colour chooser, and the About box. It
 // works on its own settings record: loaded from the registry when the window
 // is set up, stored on OK, dropped on Cancel, Escape or the close box.
-//
-// The application's configuration mode makes one without a parent, gives it
-// the host's settings window as parent when there is one, and runs it:
-//
-//   auto* dialog = new TLifeDlg(nullptr);  // MakeOptionsDialog
-//   dialog->SetParent(hostWrapper);        // a TWindow(HWND), if found
-//   dialog->Execute();                     // stores the settings on OK
-//   delete dialog;
-//
-// InstallWindowsStore() must have run first, or nothing is loaded or stored.
+// Loading and storing go through the installed registry back end
+// (store/store_win32.h); with none, the dialog shows the defaults and OK
+// stores nothing.
 class TLifeDlg : public TDialog {
  public:
   explicit TLifeDlg(TWindow* parent);

@@ -1,7 +1,5 @@
 #include "ui/options_dialog.h"
 
-#include <utility>
-
 #include "store/settings_store.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_ids.h"
@@ -45,19 +43,20 @@ bool TLifeDlg::HandleNotification(UINT message, int controlId, int code) {
 void TLifeDlg::PrepareWindow() {
   TDialog::PrepareWindow();
   LoadSettings(Settings);
-  // Stored shifts outside the sliders' ranges show at the nearer end.
   const OptionsControls shown = ControlsFor(Settings);
-  const std::pair<THSlider*, int> sizeSliders[] = {{&WorldSizeSlider, shown.worldSize},
-                                                   {&ZoomSlider, shown.zoom},
-                                                   {&InitSizeSlider, shown.initSize}};
-  for (const auto& [slider, position] : sizeSliders) {
-    slider->SetRange(0, kShiftPositionMax);
+  const struct {
+    THSlider* slider;
+    SliderRange range;
+    int position;
+  } sliders[] = {{&WorldSizeSlider, kWorldSizeSlider, shown.worldSize},
+                 {&ZoomSlider, kZoomSlider, shown.zoom},
+                 {&InitSizeSlider, kInitSizeSlider, shown.initSize},
+                 {&MutationRateSlider, kRateSlider, shown.mutationRate}};
+  for (const auto& [slider, range, position] : sliders) {
+    slider->SetRange(range.low, range.high);
     slider->SetTicFrequency(1);
     slider->SetPosition(position);
   }
-  MutationRateSlider.SetRange(0, kRatePositionMax);
-  MutationRateSlider.SetTicFrequency(1);
-  MutationRateSlider.SetPosition(shown.mutationRate);
   // The template's boxes start unchecked and enabled.
   if (shown.tileChecked) TileCheck.Check();
   if (!shown.tileEnabled) TileCheck.Enable(false);

@@ -4,7 +4,9 @@
 
 namespace {
 
-int ClampShift(std::int32_t shift) { return std::clamp<std::int32_t>(shift, 0, kShiftPositionMax); }
+int Within(const SliderRange& slider, int position) {
+  return std::clamp(position, slider.low, slider.high);
+}
 
 std::uint8_t Flag(bool set) { return set ? 1 : 0; }
 
@@ -22,7 +24,7 @@ int RatePositionFor(std::int32_t rate, bool steadyState) {
 }
 
 std::int32_t RateForPosition(int position, bool steadyState) {
-  const int p = std::clamp(position, 0, kRatePositionMax);
+  const int p = Within(kRateSlider, position);
   if (p == 0) return 0;
   const int steps = 4 - p;  // 3, 2, 1
   return std::int32_t{1} << (steadyState ? steps : 2 * steps);
@@ -30,13 +32,12 @@ std::int32_t RateForPosition(int position, bool steadyState) {
 
 OptionsControls ControlsFor(const LifeSettings& settings) {
   OptionsControls c;
-  c.worldSize = ClampShift(settings.WorldSize);
-  c.zoom = ClampShift(settings.ZoomFactor);
-  c.initSize = ClampShift(settings.InitSize);
+  c.worldSize = settings.WorldSize;
+  c.zoom = settings.ZoomFactor;
+  c.initSize = settings.InitSize;
   const bool steady = settings.MutateAtSteadyState != 0;
   c.mutationRate = RatePositionFor(settings.WorldMutationRate, steady);
   c.tileChecked = settings.IsTiled != 0;
-  // Compared as shown: a stored pair such as 5 and 3 shows as 2 and 2.
   c.tileEnabled = c.worldSize != c.zoom;
   c.showMutationsChecked = settings.ShowMutations != 0;
   c.steadyStateChecked = steady;
@@ -62,11 +63,11 @@ void TrackMutationRate(OptionsControls& controls) {
 }
 
 void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings) {
-  settings.WorldSize = ClampShift(controls.worldSize);
-  settings.ZoomFactor = ClampShift(controls.zoom);
+  settings.WorldSize = Within(kWorldSizeSlider, controls.worldSize);
+  settings.ZoomFactor = Within(kZoomSlider, controls.zoom);
   if (settings.ZoomFactor > settings.WorldSize) settings.ZoomFactor = settings.WorldSize;
   settings.IsTiled = Flag(controls.tileChecked && settings.ZoomFactor != settings.WorldSize);
-  settings.InitSize = ClampShift(controls.initSize);
+  settings.InitSize = Within(kInitSizeSlider, controls.initSize);
   settings.MutateAtSteadyState = Flag(controls.steadyStateChecked);
   // The box as it is now, not as loaded, picks the table.
   settings.WorldMutationRate =

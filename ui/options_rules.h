@@ -3,14 +3,27 @@
 
 #include "engine/life_settings.h"
 
-// The options dialog's rules, free of any window: how stored settings become
+// The options dialog's rules, free of any window: how loaded settings become
 // control states, how dragging one slider moves the other, and how the
-// control states become the settings that OK stores. The Win32 dialog only
-// reads and writes the real controls around these functions.
+// control states become the settings that OK stores.
 
-// Slider ranges: the three size sliders run 0..2, the rate slider 0..3.
-inline constexpr int kShiftPositionMax = 2;
+// A slider's positions, low..high inclusive.
+struct SliderRange {
+  int low;
+  int high;
+};
+
+// Each size slider spans its field's range; a position is the stored shift.
+constexpr SliderRange SliderFor(const SettingField& field) {
+  return {static_cast<int>(field.min), static_cast<int>(field.max)};
+}
+inline constexpr SliderRange kWorldSizeSlider = SliderFor(SettingNamed("WorldSize"));
+inline constexpr SliderRange kZoomSlider = SliderFor(SettingNamed("ZoomFactor"));
+inline constexpr SliderRange kInitSizeSlider = SliderFor(SettingNamed("InitSize"));
+
+// The rate slider's positions are RateForPosition's, 0..3, not stored values.
 inline constexpr int kRatePositionMax = 3;
+inline constexpr SliderRange kRateSlider = {0, kRatePositionMax};
 
 // Rate slider position for a stored WorldMutationRate: 0 is "Never", 1 the
 // longest interval, 3 the shortest. Every rate falls into some position;
@@ -37,8 +50,8 @@ struct OptionsControls {
   bool showMutationsEnabled = true;
 };
 
-// Controls as set up from loaded settings. Shifts outside 0..2 show at the
-// nearer end of their slider; tiling is disabled when the world-size and zoom
+// Controls as set up from settings as loading leaves them (each shift within
+// its slider, normalised): tiling is disabled when the world-size and zoom
 // sliders show the same position; both mutation boxes are disabled at
 // "Never".
 OptionsControls ControlsFor(const LifeSettings& settings);
@@ -51,8 +64,9 @@ void TrackZoom(OptionsControls& controls);
 // The mutation boxes mean nothing at "Never"; their check marks stay.
 void TrackMutationRate(OptionsControls& controls);
 
-// OK: the control states written into the settings, in the order OK reads
-// them. Zoom is kept within the world size and tiling needs them to differ,
-// whatever the sliders show. Disabled boxes
-// count with the check they show. The seeds and RuleMutations are untouched.
+// OK: the control states written into the settings. A position outside its
+// slider counts as the nearer end. Zoom is kept within the world size and
+// tiling needs them to differ, whatever the sliders show. Disabled boxes
+// count with the check they show. The seeds, RuleMutations and the colour
+// are untouched.
 void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings);

@@ -131,6 +131,27 @@ TEST(RenderIntoDisplay, LayoutsPlaceCopiesOnlyInsideTheDisplay) {
   }
 }
 
+TEST(FrameLayout, DisplayBufferOnlyForZoomOrTiling) {
+  struct Case {
+    int zoom, world, tiled;
+    bool needed;
+  } cases[] = {{1, 1, 0, true}, {0, 1, 1, true}, {0, 1, 0, false}};
+  for (const Case& c : cases) {
+    LifeSettings s;
+    s.ZoomFactor = c.zoom;
+    s.WorldSize = c.world;
+    s.IsTiled = static_cast<std::uint8_t>(c.tiled);
+    EXPECT_EQ(NeedsDisplayBuffer(s), c.needed) << c.zoom << c.world << c.tiled;
+  }
+  // 640x480 Z0 W0 with tiling asked for: normalising drops the tiling.
+  LifeSettings s;
+  s.ZoomFactor = 0;
+  s.WorldSize = 0;
+  s.IsTiled = 1;
+  s.NormalizeSettings();
+  EXPECT_FALSE(NeedsDisplayBuffer(s));
+}
+
 TEST(RenderIntoDisplay, NothingToTransferWithoutTheNeededBuffers) {
   LifeSettings settings;  // zoomed by default
   std::vector<std::uint8_t> bits(64 * 4 / 8);

@@ -6,6 +6,7 @@
 
 #include "random/combined_lcg.h"
 #include "random/random_number_generator.h"
+#include "support/loaded_settings.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ TEST(Soup, OneFillPerBandRowAtItsOffsetAndEveryOtherByteDead) {
   }
 }
 
+// InitSize as loaded: a stored size outside 0..2 counts as the nearer end.
 TEST(Soup, MarginsFollowInitSizeAndStayInRange) {
   struct Case {
     int n, init, margin;
@@ -81,7 +83,10 @@ TEST(Soup, MarginsFollowInitSizeAndStayInRange) {
                {2, 2, 1},     {2, 1, 1},     {0, 2, 0},
                {300, -1, 0},  {300, 3, 113}, {300, 31, 113}, {300, 32, 113},
                {300, 0x7FFFFFFF, 113}, {300, INT32_MIN, 0}};
-  for (const Case& c : cases) EXPECT_EQ(SoupMargin(c.n, c.init), c.margin) << c.n << " I" << c.init;
+  for (const Case& c : cases) {
+    const LifeSettings s = support::LoadedFrom({{"InitSize", static_cast<std::uint32_t>(c.init)}});
+    EXPECT_EQ(SoupMargin(c.n, s.InitSize), c.margin) << c.n << " I" << c.init;
+  }
 }
 
 TEST(Soup, NullWorldIsLeftAlone) {

@@ -7,6 +7,7 @@
 
 #include "engine/life_world.h"
 #include "engine/soup.h"
+#include "support/loaded_settings.h"
 
 namespace {
 
@@ -52,24 +53,18 @@ TEST(WorldGeometry, ScreensAndSettingsGiveTheDocumentedSizes) {
   }
 }
 
-TEST(WorldGeometry, DisplayBitmapOnlyForZoomOrTiling) {
-  EXPECT_TRUE(NeedsDisplayBitmap(With(1, 1, 2)));
-  EXPECT_TRUE(NeedsDisplayBitmap(With(0, 1, 2, 1)));
-  EXPECT_FALSE(NeedsDisplayBitmap(With(0, 1, 2, 0)));
-  // 640x480 Z0 W0 with tiling asked for: normalising drops the tiling.
-  LifeSettings s = With(0, 0, 0, 1);
-  s.NormalizeSettings();
-  EXPECT_FALSE(NeedsDisplayBitmap(s));
-}
-
-// A failed or absurd metric and shifts no load has clamped still give a
-// world of whole words and an even row count, with no overflow or bad shift.
+// A failed or absurd metric, and any shifts a key may hold once loaded,
+// still give a world of whole words and an even row count, with no overflow
+// or bad shift.
 TEST(WorldGeometry, AnyScreenSizeGivesAUsableWorld) {
   const int sizes[] = {INT_MIN, -1, 0, 1, 31, 33, 32768, 32769, INT_MAX};
   const int shifts[] = {INT_MIN, -1, 0, 1, 2, 3, 31, 32, INT_MAX};
-  for (int w : sizes) {
-    for (int shift : shifts) {
-      const WorldGeometry g = ComputeWorldGeometry(w, w, With(shift, shift, shift));
+  for (int shift : shifts) {
+    const auto stored = static_cast<std::uint32_t>(shift);
+    const LifeSettings loaded = support::LoadedFrom(
+        {{"ZoomFactor", stored}, {"WorldSize", stored}, {"InitSize", stored}});
+    for (int w : sizes) {
+      const WorldGeometry g = ComputeWorldGeometry(w, w, loaded);
       EXPECT_GE(g.worldCols, 32) << w << " " << shift;
       EXPECT_EQ(g.worldCols % 32, 0);
       EXPECT_GE(g.worldRows, 2);

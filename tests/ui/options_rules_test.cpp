@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/loaded_settings.h"
+
 namespace {
 
 // The rate slider's ranges, written out as the user sees them.
@@ -74,30 +76,31 @@ TEST(OptionsRules, DefaultsShowHalfTwoQuarterAndRatePositionTwo) {
   EXPECT_TRUE(c.showMutationsEnabled);
 }
 
+// Shifts outside the sliders, as loading hands them to the dialog.
 TEST(OptionsRules, StoredValuesShowClampedAndStoreBackClamped) {
   struct Case {
     int world, zoom, init, tiled;
     int showWorld, showZoom, showInit;
-    bool tileEnabled;
+    bool tileChecked, tileEnabled;
     int storeWorld, storeZoom, storeInit, storeTiled;
   } cases[] = {
-      {5, 3, 7, 1, 2, 2, 2, false, 2, 2, 2, 0},
-      {-3, -3, -1, 0, 0, 0, 0, false, 0, 0, 0, 0},
-      {2, 0, 0, 1, 2, 0, 0, true, 2, 0, 0, 1},
-      {9, 1, 1, 1, 2, 1, 1, true, 2, 1, 1, 1},
-      {1, -8, 2, 0, 1, 0, 2, true, 1, 0, 2, 0},
+      // Both shown as 2: loading already dropped the tiling.
+      {5, 3, 7, 1, 2, 2, 2, false, false, 2, 2, 2, 0},
+      {-3, -3, -1, 0, 0, 0, 0, false, false, 0, 0, 0, 0},
+      {2, 0, 0, 1, 2, 0, 0, true, true, 2, 0, 0, 1},
+      {9, 1, 1, 1, 2, 1, 1, true, true, 2, 1, 1, 1},
+      {1, -8, 2, 0, 1, 0, 2, false, true, 1, 0, 2, 0},
   };
   for (const Case& k : cases) {
-    LifeSettings s;
-    s.WorldSize = k.world;
-    s.ZoomFactor = k.zoom;
-    s.InitSize = k.init;
-    s.IsTiled = static_cast<std::uint8_t>(k.tiled);
+    LifeSettings s = support::LoadedFrom({{"WorldSize", static_cast<std::uint32_t>(k.world)},
+                                          {"ZoomFactor", static_cast<std::uint32_t>(k.zoom)},
+                                          {"InitSize", static_cast<std::uint32_t>(k.init)},
+                                          {"IsTiled", static_cast<std::uint32_t>(k.tiled)}});
     const OptionsControls c = ControlsFor(s);
     EXPECT_EQ(c.worldSize, k.showWorld) << k.world;
     EXPECT_EQ(c.zoom, k.showZoom) << k.zoom;
     EXPECT_EQ(c.initSize, k.showInit) << k.init;
-    EXPECT_EQ(c.tileChecked, k.tiled != 0);
+    EXPECT_EQ(c.tileChecked, k.tileChecked) << k.world << ' ' << k.zoom;
     EXPECT_EQ(c.tileEnabled, k.tileEnabled) << k.world << ' ' << k.zoom;
     AcceptControlStates(c, s);
     EXPECT_EQ(s.WorldSize, k.storeWorld);
