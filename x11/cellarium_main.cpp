@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/frame_layout.h"
 #include "engine/life_world.h"
 #include "engine/simulation_loop.h"
 #include "engine/soup.h"
@@ -92,7 +93,7 @@ class Session {
       bitsA.assign(static_cast<std::size_t>(WorldBytes(geometry)), 0);
       bitsB.assign(bitsA.size(), 0);
       displayBits.assign(
-          NeedsDisplayBitmap(settings) ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0, 0);
+          NeedsDisplayBuffer(settings) ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0, 0);
     } catch (const std::bad_alloc&) {
       return;
     }
