@@ -31,6 +31,8 @@ struct Ops {
   AVX2_OP V OrAnd(V a, V b, V c) { return Or(a, And(b, c)); }
   AVX2_OP V XorAnd(V a, V b, V c) { return Xor(a, And(b, c)); }
   AVX2_OP V AndXor(V a, V b, V m) { return And(Xor(a, b), m); }
+  AVX2_OP V XorAndNot(V a, V b, V c) { return _mm256_andnot_si256(c, Xor(a, b)); }
+  AVX2_OP V AndOr(V a, V b, V c) { return And(a, Or(b, c)); }
   AVX2_OP V Select(V c, V ifClear, V ifSet) { return Xor(ifClear, And(Xor(ifClear, ifSet), c)); }
   template <int n>
   AVX2_OP V ShiftLeft64(V v) { return _mm256_slli_epi64(v, n); }

@@ -46,6 +46,10 @@ struct Ops {
   AVX512_OP V OrAnd(V a, V b, V c) { return _mm512_ternarylogic_epi64(a, b, c, kA | (kB & kC)); }
   AVX512_OP V XorAnd(V a, V b, V c) { return _mm512_ternarylogic_epi64(a, b, c, kA ^ (kB & kC)); }
   AVX512_OP V AndXor(V a, V b, V m) { return _mm512_ternarylogic_epi64(a, b, m, (kA ^ kB) & kC); }
+  AVX512_OP V XorAndNot(V a, V b, V c) {
+    return _mm512_ternarylogic_epi64(a, b, c, (kA ^ kB) & ~kC & 0xFF);
+  }
+  AVX512_OP V AndOr(V a, V b, V c) { return _mm512_ternarylogic_epi64(a, b, c, kA & (kB | kC)); }
   AVX512_OP V Select(V c, V ifClear, V ifSet) {
     return _mm512_ternarylogic_epi64(c, ifClear, ifSet, (kA & kC) | (~kA & kB & 0xFF));
   }

@@ -48,6 +48,8 @@ struct WordOps {
   static V OrAnd(V a, V b, V c) { return a | (b & c); }
   static V XorAnd(V a, V b, V c) { return a ^ (b & c); }
   static V AndXor(V a, V b, V m) { return (a ^ b) & m; }
+  static V XorAndNot(V a, V b, V c) { return (a ^ b) & static_cast<V>(~c); }
+  static V AndOr(V a, V b, V c) { return a & (b | c); }
   static V Select(V c, V ifClear, V ifSet) { return ifClear ^ ((ifClear ^ ifSet) & c); }
   template <int n>
   static V ShiftLeft64(V v) { return static_cast<V>(v << n); }

@@ -28,6 +28,8 @@ struct Ops {
   SSE2_OP V OrAnd(V a, V b, V c) { return Or(a, And(b, c)); }
   SSE2_OP V XorAnd(V a, V b, V c) { return Xor(a, And(b, c)); }
   SSE2_OP V AndXor(V a, V b, V m) { return And(Xor(a, b), m); }
+  SSE2_OP V XorAndNot(V a, V b, V c) { return _mm_andnot_si128(c, Xor(a, b)); }
+  SSE2_OP V AndOr(V a, V b, V c) { return And(a, Or(b, c)); }
   SSE2_OP V Select(V c, V ifClear, V ifSet) { return Xor(ifClear, And(Xor(ifClear, ifSet), c)); }
   template <int n>
   SSE2_OP V ShiftLeft64(V v) { return _mm_slli_epi64(v, n); }
