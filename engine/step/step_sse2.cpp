@@ -14,6 +14,9 @@ namespace step_sse2 {
 struct Ops {
   using V = __m128i;
   static constexpr int kBytes = 16;
+  static constexpr int kLaneBits = 64;
+  static constexpr bool kSwapped = false;
+  SSE2_OP V Swap(V v) { return v; }
 
   SSE2_OP V Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
   SSE2_OP void Store(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
