@@ -1,9 +1,10 @@
 // Generation step throughput, in cells per second, of the table kernel and of
 // every bit-sliced kernel this CPU can run, side by side on the same worlds:
 // dense random soups and settled worlds (mostly still lifes and blinkers, what
-// the saver shows between mutations). One thread. After the usual output a
-// summary gives each kernel's rate and its ratio to the table kernel (the
-// median over repetitions when --benchmark_repetitions is given).
+// the saver shows between mutations). One thread. In the console format a
+// summary follows the usual output, with each kernel's rate and its ratio to
+// the table kernel (the median over repetitions when --benchmark_repetitions
+// is given); --benchmark_format=json or csv prints only the library's output.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -144,8 +145,15 @@ int main(int argc, char** argv) {
       }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  // The summary belongs to the console format; json and csv stay the
+  // library's own, machine-readable output.
+  if (dynamic_cast<benchmark::ConsoleReporter*>(benchmark::CreateDefaultDisplayReporter()) !=
+      nullptr) {
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+  } else {
+    benchmark::RunSpecifiedBenchmarks();
+  }
   benchmark::Shutdown();
   return 0;
 }

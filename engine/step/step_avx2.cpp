@@ -15,6 +15,15 @@ namespace step_avx2 {
 struct Ops {
   using V = __m256i;
   static constexpr int kBytes = 32;
+  // The kernel works on byte-swapped 64-bit lanes (one shuffle each way),
+  // where a neighbour is one shift away; see SumRow.
+  static constexpr int kLaneBits = 64;
+  static constexpr bool kSwapped = true;
+  AVX2_OP V Swap(V v) {
+    const V reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,
+                                       7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+    return _mm256_shuffle_epi8(v, reverse);
+  }
 
   AVX2_OP V Load(const std::uint8_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
@@ -31,6 +40,8 @@ struct Ops {
   AVX2_OP V OrAnd(V a, V b, V c) { return Or(a, And(b, c)); }
   AVX2_OP V XorAnd(V a, V b, V c) { return Xor(a, And(b, c)); }
   AVX2_OP V AndXor(V a, V b, V m) { return And(Xor(a, b), m); }
+  AVX2_OP V XorAndNot(V a, V b, V c) { return _mm256_andnot_si256(c, Xor(a, b)); }
+  AVX2_OP V AndOr(V a, V b, V c) { return And(a, Or(b, c)); }
   AVX2_OP V Select(V c, V ifClear, V ifSet) { return Xor(ifClear, And(Xor(ifClear, ifSet), c)); }
   template <int n>
   AVX2_OP V ShiftLeft64(V v) { return _mm256_slli_epi64(v, n); }

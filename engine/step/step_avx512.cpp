@@ -30,6 +30,9 @@ constexpr int kA = 0xF0, kB = 0xCC, kC = 0xAA;
 struct Ops {
   using V = __m512i;
   static constexpr int kBytes = 64;
+  static constexpr int kLaneBits = 64;
+  static constexpr bool kSwapped = false;
+  AVX512_OP V Swap(V v) { return v; }
 
   AVX512_OP V Load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
   AVX512_OP void Store(std::uint8_t* p, V v) { _mm512_storeu_si512(p, v); }
@@ -46,6 +49,10 @@ struct Ops {
   AVX512_OP V OrAnd(V a, V b, V c) { return _mm512_ternarylogic_epi64(a, b, c, kA | (kB & kC)); }
   AVX512_OP V XorAnd(V a, V b, V c) { return _mm512_ternarylogic_epi64(a, b, c, kA ^ (kB & kC)); }
   AVX512_OP V AndXor(V a, V b, V m) { return _mm512_ternarylogic_epi64(a, b, m, (kA ^ kB) & kC); }
+  AVX512_OP V XorAndNot(V a, V b, V c) {
+    return _mm512_ternarylogic_epi64(a, b, c, (kA ^ kB) & ~kC & 0xFF);
+  }
+  AVX512_OP V AndOr(V a, V b, V c) { return _mm512_ternarylogic_epi64(a, b, c, kA & (kB | kC)); }
   AVX512_OP V Select(V c, V ifClear, V ifSet) {
     return _mm512_ternarylogic_epi64(c, ifClear, ifSet, (kA & kC) | (~kA & kB & 0xFF));
   }

@@ -9,26 +9,33 @@
 
 namespace step_portable {
 
+template <class Word>
+Word ByteSwap(Word w) {
+  Word swapped = 0;
+  for (std::size_t i = 0; i < sizeof(Word); ++i) {
+    swapped = static_cast<Word>((swapped << 8) | (w & 0xFFu));
+    w = static_cast<Word>(w >> 8);
+  }
+  return swapped;
+}
+
 // Row byte i is bits 8i..8i+7 of the word, whatever the host's byte order.
 template <class Word>
 Word FromLittleEndian(Word w) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return w;
-  } else {
-    Word swapped = 0;
-    for (std::size_t i = 0; i < sizeof(Word); ++i) {
-      swapped = static_cast<Word>((swapped << 8) | (w & 0xFFu));
-      w = static_cast<Word>(w >> 8);
-    }
-    return swapped;
-  }
+  if constexpr (std::endian::native == std::endian::little) return w;
+  return ByteSwap(w);
 }
 
+// The kernel works on the words byte-swapped: the word's columns then run
+// in order from its top bit down, a neighbour is one shift away.
 template <class Word>
 struct WordOps {
   using V = Word;
   static constexpr int kBytes = sizeof(Word);
   static constexpr int kBits = 8 * kBytes;
+  static constexpr int kLaneBits = kBits;
+  static constexpr bool kSwapped = true;
+  static V Swap(V v) { return ByteSwap(v); }
 
   static V Load(const std::uint8_t* p) {
     V v;
@@ -48,6 +55,8 @@ struct WordOps {
   static V OrAnd(V a, V b, V c) { return a | (b & c); }
   static V XorAnd(V a, V b, V c) { return a ^ (b & c); }
   static V AndXor(V a, V b, V m) { return (a ^ b) & m; }
+  static V XorAndNot(V a, V b, V c) { return (a ^ b) & static_cast<V>(~c); }
+  static V AndOr(V a, V b, V c) { return a & (b | c); }
   static V Select(V c, V ifClear, V ifSet) { return ifClear ^ ((ifClear ^ ifSet) & c); }
   template <int n>
   static V ShiftLeft64(V v) { return static_cast<V>(v << n); }

@@ -14,6 +14,9 @@ namespace step_sse2 {
 struct Ops {
   using V = __m128i;
   static constexpr int kBytes = 16;
+  static constexpr int kLaneBits = 64;
+  static constexpr bool kSwapped = false;
+  SSE2_OP V Swap(V v) { return v; }
 
   SSE2_OP V Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
   SSE2_OP void Store(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
@@ -28,6 +31,8 @@ struct Ops {
   SSE2_OP V OrAnd(V a, V b, V c) { return Or(a, And(b, c)); }
   SSE2_OP V XorAnd(V a, V b, V c) { return Xor(a, And(b, c)); }
   SSE2_OP V AndXor(V a, V b, V m) { return And(Xor(a, b), m); }
+  SSE2_OP V XorAndNot(V a, V b, V c) { return _mm_andnot_si128(c, Xor(a, b)); }
+  SSE2_OP V AndOr(V a, V b, V c) { return And(a, Or(b, c)); }
   SSE2_OP V Select(V c, V ifClear, V ifSet) { return Xor(ifClear, And(Xor(ifClear, ifSet), c)); }
   template <int n>
   SSE2_OP V ShiftLeft64(V v) { return _mm_slli_epi64(v, n); }

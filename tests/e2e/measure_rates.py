@@ -2,7 +2,7 @@
 """Measures the saver's own rate beside the bare transfer rate, in one
 session: the same Xvfb display, the same Wine prefix, one after the other.
 
-    measure_rates.py BUILD_DIR [--seconds 10] [--rounds 2] [--size 1024x768]
+    measure_rates.py BUILD_DIR [--seconds 10] [--rounds 2] [--size 1024x768] [--phases]
 
 BUILD_DIR is a MinGW x86_64 tree with program/cellarium.scr and
 bench/win32/transfer_bench.exe. The saver runs with the default settings
@@ -10,6 +10,9 @@ for the given time and is closed with a key; its LastRate is read from the
 registry. Then transfer_bench.exe transfers the same display bitmap the
 same way for the same time and prints its rate. A saver run whose screen
 stayed black is reported as such: its rate then measures no drawing.
+With --phases a last run of transfer_bench.exe runs the saver's own
+generation loop and prints where a frame's time goes (step, compose,
+transfer, everything else).
 """
 
 import argparse
@@ -47,15 +50,15 @@ def saver_rate(prefix, display, scr, seconds):
     return float(rate.split()[0]), rate, drew
 
 
-def bench_rate(prefix, bench, seconds):
-    proc = prefix.start(bench, int(seconds))
+def bench_rate(prefix, bench, seconds, *mode):
+    proc = prefix.start(bench, int(seconds), *mode)
     status = proc.wait(seconds + 60)
     out = proc.output()
     proc.kill()
     m = re.search(r"([0-9.]+) transfers/sec.*", out)
     if status != 0 or not m:
         raise HarnessError(f"transfer_bench ended with status {status}: {out.strip()[-300:]}")
-    return float(m.group(1)), m.group(0).strip()
+    return float(m.group(1)), out[m.start():].strip()
 
 
 def main():
@@ -64,6 +67,8 @@ def main():
     ap.add_argument("--seconds", type=float, default=10)
     ap.add_argument("--rounds", type=int, default=2)
     ap.add_argument("--size", default="1024x768")
+    ap.add_argument("--phases", action="store_true",
+                    help="then time the saver's generation loop by phase")
     args = ap.parse_args()
     scr = os.path.join(args.build, "program", "cellarium.scr")
     bench = os.path.join(args.build, "bench", "win32", "transfer_bench.exe")
@@ -93,6 +98,9 @@ def main():
             print(f"round {n}: transfer_bench {btext}", flush=True)
             if brate > 0:
                 print(f"round {n}: saver / bare transfer = {rate / brate:.2f}", flush=True)
+        if args.phases:
+            _, table = bench_rate(prefix, bench_win, args.seconds, "frames")
+            print(f"frame phases, the saver's loop in transfer_bench: {table}", flush=True)
     except HarnessError as e:
         print(f"error: {e}", file=sys.stderr)
         return 1
