@@ -80,7 +80,7 @@ struct SaverWorld {
       bitmap->SetColor(0, RGB(0, 0, 0));
       bitmap->SetColor(1, settings.PixelColor);
     }
-    if (NeedsDisplayBitmap(settings)) {
+    if (NeedsDisplayBuffer(settings)) {
       display = std::make_unique<TDib>(geometry.displayWidth, geometry.displayHeight,
                                        TDib::ColorUse::PaletteIndices);
       display->SetIndex(0, 0);
