@@ -68,9 +68,10 @@ TEST(WorldGeometry, AnyScreenSizeGivesAUsableWorld) {
   const int sizes[] = {INT_MIN, -1, 0, 1, 31, 33, 32768, 32769, INT_MAX};
   const int shifts[] = {INT_MIN, -1, 0, 1, 2, 3, 31, 32, INT_MAX};
   for (int w : sizes) {
+    for (int zoom : shifts) {
     for (int shift : shifts) {
-      const WorldGeometry g = ComputeWorldGeometry(w, w, With(shift, shift, shift));
-      EXPECT_GE(g.worldCols, 32) << w << " " << shift;
+      const WorldGeometry g = ComputeWorldGeometry(w, w, With(zoom, shift, shift));
+      EXPECT_GE(g.worldCols, 32) << w << " " << zoom << " " << shift;
       EXPECT_EQ(g.worldCols % 32, 0);
       EXPECT_GE(g.worldRows, 2);
       EXPECT_EQ(g.worldRows % 2, 0);
@@ -79,6 +80,7 @@ TEST(WorldGeometry, AnyScreenSizeGivesAUsableWorld) {
       EXPECT_LE(g.displayHeight, 32768);
       EXPECT_GT(WorldBytes(g), 0);
       EXPECT_GT(DisplayBytes(g), 0);
+    }
     }
   }
   const WorldGeometry failed = ComputeWorldGeometry(0, 0, With(1, 1, 2));
