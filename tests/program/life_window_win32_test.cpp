@@ -5,7 +5,9 @@
 // log and dump.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -294,6 +296,58 @@ TEST_F(LifeWindowRun, DeletingARunningWindowStopsItsThreadFirst) {
   EXPECT_EQ(StoredValue("Seed1").size(), 4u);
   EXPECT_TRUE(FileContents(DiagnosticFilePath(kLifeDumpFileName)).empty());
   EXPECT_TRUE(FileContents(DiagnosticFilePath(kRandBitsFileName)).empty());
+}
+
+// Live threads of this process, from a toolhelp snapshot.
+int ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// A thousand windows started and closed in turn, each after serving its
+// messages for a different few milliseconds: closed before its thread
+// draws, while it waits to be shown, or while it draws. Every close must
+// return with the thread stopped, and no thread may outlive its window.
+TEST_F(LifeWindowRun, AThousandStartsAndClosesLeaveNoThreadBehind) {
+  TTestSaverApp app('s');
+  int whileRunning = 0;
+  auto cycle = [&whileRunning](int i) {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    if (!window.Create()) return false;
+    if (i == 0) whileRunning = ThreadCount();
+    if (i % 2 == 1) ShowWindow(window.Handle(), SW_SHOWNA);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(i % 7);) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+    return window.Handle() == nullptr && window.World().stopFlag.load() == 1;
+  };
+  ASSERT_TRUE(cycle(1));  // Wine starts its own helper threads on first use
+  const int threads = ThreadCount();
+  ASSERT_TRUE(cycle(0));
+  ASSERT_EQ(whileRunning, threads + 1) << "the count sees the simulation thread";
+  const int cursor = CursorDisplayCount();
+  int closed = 0;
+  DWORD slowest = 0;
+  for (int i = 0; i < 1000; ++i) {
+    const DWORD start = GetTickCount();
+    if (cycle(i)) ++closed;
+    slowest = std::max(slowest, GetTickCount() - start);
+  }
+  EXPECT_EQ(closed, 1000);
+  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_EQ(CursorDisplayCount(), cursor);
+  std::printf("1000 start/close cycles: %d closed cleanly, slowest %lu ms, threads %d before and %d after\n",
+              closed, static_cast<unsigned long>(slowest), threads, ThreadCount());
 }
 
 }  // namespace
