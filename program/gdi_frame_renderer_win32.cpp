@@ -4,6 +4,7 @@
 
 #include "engine/frame_layout.h"
 #include "framework/dib.h"
+#include "framework/fault_injection.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ void GdiFrameRenderer::Bind(HWND target, const TDib* worldA, const TDib* worldB,
 
 void GdiFrameRenderer::BeginDrawing() {
   WaitUntilShown(window, world.stopFlag);
-  dc = GetDC(window);
+  dc = FaultInjected(FaultPoint::kDeviceContext) ? nullptr : GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
 
@@ -65,7 +66,9 @@ void GdiFrameRenderer::BeginDrawing() {
   const COLORREF live =
       worldBitmapA != nullptr ? worldBitmapA->GetColor(1) : static_cast<COLORREF>(settings.PixelColor);
   const TwoEntryPalette entries{0x300, 2, {EntryOf(black), EntryOf(live)}};
-  palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
+  palette = FaultInjected(FaultPoint::kPalette)
+                ? nullptr
+                : CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
   if (palette != nullptr) {
     previousPalette = SelectPalette(dc, palette, FALSE);
     RealizePalette(dc);

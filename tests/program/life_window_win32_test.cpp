@@ -8,6 +8,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,11 +19,14 @@
 #include "program/life_window.h"
 #include "engine/soup.h"
 #include "engine/world_geometry.h"
+#include "framework/choose_color.h"
 #include "framework/exceptions.h"
+#include "framework/fault_injection.h"
 #include "support/window_test_support.h"
 #include "store/diagnostic_files.h"
 #include "store/registry_key.h"
 #include "store/store_win32.h"
+#include "ui/options_dialog.h"
 
 namespace {
 
@@ -348,6 +352,140 @@ TEST_F(LifeWindowRun, AThousandStartsAndClosesLeaveNoThreadBehind) {
   EXPECT_EQ(CursorDisplayCount(), cursor);
   std::printf("1000 start/close cycles: %d closed cleanly, slowest %lu ms, threads %d before and %d after\n",
               closed, static_cast<unsigned long>(slowest), threads, ThreadCount());
+}
+
+// ---- every resource failing in turn
+
+// Fails the given point from its nth use on (0: the first).
+FaultPoint faultAt = FaultPoint::kBitmapObject;
+std::atomic<int> usesBeforeFault{0};
+bool FailFromNthUse(FaultPoint point) { return point == faultAt && usesBeforeFault-- <= 0; }
+
+// The real registry, except that the key cannot be opened for one access.
+class KeyFailingFor final : public RegistryBackend {
+ public:
+  explicit KeyFailingFor(KeyAccess failing) : access(failing) {}
+  std::unique_ptr<RegistryKey> OpenSettingsKey(KeyAccess wanted) override {
+    return wanted == access ? nullptr : WindowsRegistry().OpenSettingsKey(wanted);
+  }
+
+ private:
+  KeyAccess access;
+};
+
+struct FaultCase {
+  const char* name;
+  FaultPoint point;      // with uses, when hooked
+  int uses;              // -1: no hook
+  int keyFails;          // -1 none, else a KeyAccess
+  const char* blocked;   // a diagnostic file made unwritable, or null
+  bool built;            // construction succeeds
+  bool seedsStored;      // both new, else both untouched
+  bool dumped;
+};
+
+// The window runs in /r mode (the random-bit log) for a moment, is shown,
+// and closes with the S key (the dump). Each case says what must be left.
+TEST_F(LifeWindowRun, EveryResourceFailingInTurnEndsCleanly) {
+  constexpr int kNoHook = -1, kNoKey = -1;
+  const int kRead = static_cast<int>(KeyAccess::kRead), kWrite = static_cast<int>(KeyAccess::kWrite);
+  const FaultCase cases[] = {
+      {"first world bitmap object", FaultPoint::kBitmapObject, 0, kNoKey, nullptr, false, false, false},
+      {"second world bitmap object", FaultPoint::kBitmapObject, 1, kNoKey, nullptr, false, false, false},
+      {"display bitmap object", FaultPoint::kBitmapObject, 2, kNoKey, nullptr, false, false, false},
+      {"device context", FaultPoint::kDeviceContext, 0, kNoKey, nullptr, true, true, true},
+      {"palette", FaultPoint::kPalette, 0, kNoKey, nullptr, true, true, true},
+      {"thread start", FaultPoint::kThreadStart, 0, kNoKey, nullptr, true, true, true},
+      {"key on load", FaultPoint::kDialog, kNoHook, kRead, nullptr, true, true, true},
+      {"key on save", FaultPoint::kDialog, kNoHook, kWrite, nullptr, true, false, true},
+      {"random-bit log", FaultPoint::kDialog, kNoHook, kNoKey, kRandBitsFileName, true, true, true},
+      {"world dump", FaultPoint::kDialog, kNoHook, kNoKey, kLifeDumpFileName, true, true, false},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteSettingsKey();
+    StoreDword("Seed1", 1);
+    StoreDword("Seed2", 2);
+    for (const char* file : {kRandBitsFileName, kLifeDumpFileName}) {
+      std::remove(DiagnosticFilePath(file).c_str());
+      RemoveDirectoryA(DiagnosticFilePath(file).c_str());
+    }
+    if (c.blocked != nullptr) {
+      ASSERT_TRUE(CreateDirectoryA(DiagnosticFilePath(c.blocked).c_str(), nullptr));
+    }
+    lifeSettings = LifeSettings();
+    TTestSaverApp app('r');
+    const int cursor = CursorDisplayCount();
+    faultAt = c.point;
+    usesBeforeFault = c.uses;
+    const FaultHook previousHook = SetFaultHook(c.uses >= 0 ? &FailFromNthUse : nullptr);
+    KeyFailingFor failing(static_cast<KeyAccess>(c.keyFails));
+    RegistryBackend* previousBackend =
+        c.keyFails >= 0 ? SetRegistryBackend(&failing) : CurrentRegistryBackend();
+
+    bool built = false, closed = false;
+    try {
+      TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+      built = true;
+      if (window.Create()) {
+        ShowWindow(window.Handle(), SW_SHOWNA);
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
+          MSG message;
+          PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+          Sleep(1);
+        }
+        SendMessageA(window.Handle(), WM_KEYDOWN, 0x53, 0);
+        SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+        closed = window.Handle() == nullptr && window.World().stopFlag.load() == 1;
+      }
+    } catch (const TXOutOfMemory&) {
+    }
+    SetFaultHook(previousHook);
+    SetRegistryBackend(previousBackend);
+    if (c.uses >= 0) {
+      EXPECT_LT(usesBeforeFault.load(), 0) << "the point was reached and failed";
+    }
+
+    EXPECT_EQ(built, c.built);
+    EXPECT_EQ(closed, c.built);
+    EXPECT_EQ(CursorDisplayCount(), cursor) << "the cursor is shown again";
+    const std::vector<std::uint8_t> seed1 = StoredValue("Seed1"), seed2 = StoredValue("Seed2");
+    ASSERT_EQ(seed1.size(), 4u);
+    ASSERT_EQ(seed2.size(), 4u);
+    const bool old1 = seed1 == std::vector<std::uint8_t>{1, 0, 0, 0};
+    const bool old2 = seed2 == std::vector<std::uint8_t>{2, 0, 0, 0};
+    EXPECT_EQ(!old1 && !old2, c.seedsStored) << "seeds stored whole";
+    EXPECT_EQ(old1 && old2, !c.seedsStored) << "seeds left untouched";
+    const std::string dump = FileContents(DiagnosticFilePath(kLifeDumpFileName));
+    EXPECT_EQ(!dump.empty(), c.dumped);
+    if (!dump.empty()) {
+      EXPECT_EQ(dump.substr(0, 2), "BM");
+    }
+    if (c.blocked != nullptr) RemoveDirectoryA(DiagnosticFilePath(c.blocked).c_str());
+  }
+}
+
+// The options dialog that cannot be made, and a colour chooser that cannot
+// open, change nothing stored.
+TEST_F(LifeWindowRun, DialogsThatCannotOpenStoreNothing) {
+  faultAt = FaultPoint::kDialog;
+  usesBeforeFault = 0;
+  const FaultHook previous = SetFaultHook(&FailFromNthUse);
+  {
+    TLifeDlg dialog(nullptr);
+    EXPECT_EQ(dialog.Execute(), -1);
+  }
+  faultAt = FaultPoint::kColourChooser;
+  usesBeforeFault = 0;
+  TChooseColorDialog::TData data{};
+  data.Color = RGB(1, 2, 3);
+  TChooseColorDialog chooser(nullptr, data, "Colour");
+  EXPECT_EQ(chooser.Execute(), IDCANCEL);
+  EXPECT_EQ(data.Color, RGB(1, 2, 3));
+  SetFaultHook(previous);
+  EXPECT_LT(usesBeforeFault.load(), 0);
+  EXPECT_TRUE(StoredValue("WorldSize").empty());
+  EXPECT_TRUE(StoredValue("PixelColor").empty());
 }
 
 }  // namespace
