@@ -488,4 +488,73 @@ TEST_F(LifeWindowRun, DialogsThatCannotOpenStoreNothing) {
   EXPECT_TRUE(StoredValue("PixelColor").empty());
 }
 
+// ---- the options dialog opened and closed many times
+
+TLifeDlg* openDialog = nullptr;
+int closingWay = 0;
+void CALLBACK CloseOpenDialog(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = openDialog != nullptr ? openDialog->Handle() : nullptr;
+  if (dialog == nullptr) return;
+  switch (closingWay % 3) {
+    case 0: PostMessageA(dialog, WM_COMMAND, IDOK, 0); break;
+    case 1: PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); break;
+    default: PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0); break;  // IsDialogMessage: Cancel
+  }
+}
+
+// What the process holds, as far as the system counts it (Wine counts no
+// GDI or USER objects and reports them as 0).
+struct Holdings {
+  long long handles, gdi, user, threads, windows;
+  bool operator==(const Holdings&) const = default;
+};
+Holdings CountHoldings() {
+  DWORD handles = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &handles);
+  long long windows = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND, LPARAM count) {
+        ++*reinterpret_cast<long long*>(count);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return {handles, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
+          GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), ThreadCount(), windows};
+}
+
+// The dialog templates are the program's resources: the application's
+// module is the built cellarium.scr, loaded as data.
+TEST_F(LifeWindowRun, TheOptionsDialogOpenedAndClosedTwoHundredTimesKeepsTheCounts) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string saver(path);
+  saver.erase(saver.find_last_of("\\/") + 1).append("..\\program\\cellarium.scr");
+  HMODULE resources = LoadLibraryExA(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(resources, nullptr) << saver;
+  TApplication app("Cellarium.Test.Dialog", resources);
+  auto openAndClose = [](int way) {
+    TLifeDlg dialog(nullptr);
+    openDialog = &dialog;
+    closingWay = way;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, &CloseOpenDialog);
+    const INT_PTR result = dialog.Execute();
+    KillTimer(nullptr, timer);
+    openDialog = nullptr;
+    return result == (way % 3 == 0 ? IDOK : IDCANCEL);
+  };
+  ASSERT_TRUE(openAndClose(0));  // the first opening loads the common controls
+  const Holdings before = CountHoldings();
+  int closedAsAsked = 0;
+  for (int i = 0; i < 200; ++i) closedAsAsked += openAndClose(i) ? 1 : 0;
+  const Holdings after = CountHoldings();
+  EXPECT_EQ(closedAsAsked, 200);
+  EXPECT_EQ(after, before);
+  FreeLibrary(resources);
+  std::printf("200 openings: handles %lld/%lld, GDI %lld/%lld, USER %lld/%lld, threads %lld/%lld, "
+              "windows %lld/%lld (before/after)\n",
+              before.handles, after.handles, before.gdi, after.gdi, before.user, after.user,
+              before.threads, after.threads, before.windows, after.windows);
+}
+
 }  // namespace
