@@ -188,24 +188,78 @@ int RunFailingSaver() {
   return app.Run();
 }
 
+bool FailEveryBitmapObject(FaultPoint point) { return point == FaultPoint::kBitmapObject; }
+
+// The second world bitmap's pixels, then the first bitmap's object.
 TEST_F(LifeWindow, TheProgramEndsWithAFailureStatusWhenTheWorldCannotBeAllocated) {
+  for (bool objectFails : {false, true}) {
+    SCOPED_TRACE(objectFails ? "object" : "pixels");
+    char* line = GetCommandLineA();
+    const std::string original(line);
+    std::strncpy(line, "cellarium.scr /s", original.size());
+    allocationsLeft = objectFails ? 3 : 1;
+    outstanding = 0;
+    TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+    const FaultHook previousHook = SetFaultHook(objectFails ? &FailEveryBitmapObject : nullptr);
+    const int cursor = CursorDisplayCount();
+
+    EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
+
+    SetFaultHook(previousHook);
+    std::memcpy(line, original.c_str(), original.size() + 1);
+    SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(TApplication::Current(), nullptr);
+    EXPECT_EQ(outstanding, 0);
+    EXPECT_EQ(CursorDisplayCount(), cursor);
+    EXPECT_TRUE(StoredValue("Seed1").empty());
+    EXPECT_TRUE(StoredValue("LastRate").empty());
+  }
+}
+
+// A saver whose window closes itself as soon as it is shown: the program's
+// whole way out after a fault that the run survives.
+class TSelfClosingLifeWindow : public TLifeWindow {
+ public:
+  using TLifeWindow::TLifeWindow;
+  void PrepareWindow() override {
+    TLifeWindow::PrepareWindow();
+    PostMessageA(Handle(), WM_CLOSE, 0, 0);
+  }
+};
+
+class TSelfClosingLifeApp : public TScrnSavApp {
+ public:
+  TSelfClosingLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
+
+ protected:
+  void MakeSaverWindow() override {
+    saverWindow = new TSelfClosingLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr);
+  }
+  void MakeOptionsDialog() override {}
+};
+
+int RunSelfClosingSaver() {
+  TSelfClosingLifeApp app;
+  return app.Run();
+}
+
+bool FailThreadStart(FaultPoint point) { return point == FaultPoint::kThreadStart; }
+
+TEST_F(LifeWindow, TheProgramEndsWithStatusZeroWhenItsThreadCannotStart) {
+  if (!CanCreateWindows()) GTEST_SKIP() << "no display: no window can be created here";
   char* line = GetCommandLineA();
   const std::string original(line);
   std::strncpy(line, "cellarium.scr /s", original.size());
-  allocationsLeft = 1;
-  outstanding = 0;
-  TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+  const FaultHook previousHook = SetFaultHook(&FailThreadStart);
   const int cursor = CursorDisplayCount();
 
-  EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
+  EXPECT_EQ(RunProgram(&RunSelfClosingSaver), 0);
 
+  SetFaultHook(previousHook);
   std::memcpy(line, original.c_str(), original.size() + 1);
   SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-  EXPECT_EQ(TApplication::Current(), nullptr);
-  EXPECT_EQ(outstanding, 0);
   EXPECT_EQ(CursorDisplayCount(), cursor);
-  EXPECT_TRUE(StoredValue("Seed1").empty());
-  EXPECT_TRUE(StoredValue("LastRate").empty());
+  EXPECT_EQ(StoredValue("Seed1").size(), 4u);
 }
 
 TEST_F(LifeWindow, AWindowClosedBeforeItsThreadRanStoresSeedsButNoRate) {

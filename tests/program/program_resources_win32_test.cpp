@@ -18,7 +18,7 @@ std::string SaverPath() {
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string folder(path);
   folder.erase(folder.find_last_of("\\/") + 1);  // .../tests/
-  return folder + "..\\app\\cellarium.scr";
+  return folder + "..\\program\\cellarium.scr";
 }
 
 class ProgramResources : public ::testing::Test {

@@ -21,7 +21,7 @@ std::string SaverPath() {
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string folder(path);
   folder.erase(folder.find_last_of("\\/") + 1);  // .../tests/
-  return folder.append("..\\app\\cellarium.scr");
+  return folder.append("..\\program\\cellarium.scr");
 }
 
 // A DIALOG (not DIALOGEX) template: the header, then menu, class and
