@@ -1,10 +1,9 @@
 #include "framework/dialog.h"
 
-#include "framework/fault_injection.h"
-
 #include <commctrl.h>
 
 #include "framework/controls.h"
+#include "framework/fault_injection.h"
 
 namespace {
 
