@@ -1,6 +1,6 @@
 # Native builds use the installed GoogleTest; cross, 32-bit and sanitizer
 # builds compile it from the sources Debian ships, with the project's compiler.
-if(CMAKE_CROSSCOMPILING OR CELLARIUM_SANITIZE)
+if(CMAKE_CROSSCOMPILING OR CELLARIUM_SANITIZE OR CELLARIUM_TSAN)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

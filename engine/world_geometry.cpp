@@ -16,8 +16,10 @@ WorldGeometry ComputeWorldGeometry(std::int32_t screenWidth, std::int32_t screen
   WorldGeometry g;
   g.displayWidth = RoundUp(width, 32 << zoom);
   g.displayHeight = RoundUp(height, 2 << zoom);
-  g.worldCols = RoundUp(g.displayWidth >> shrink, 32);
-  g.worldRows = RoundUp(g.displayHeight >> shrink, 2);
+  // At least one cell before rounding: a 2-pixel-high display shrunk by 4
+  // would otherwise give a world of no rows.
+  g.worldCols = RoundUp(std::max(g.displayWidth >> shrink, 1), 32);
+  g.worldRows = RoundUp(std::max(g.displayHeight >> shrink, 1), 2);
   return g;
 }
 

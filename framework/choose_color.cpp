@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "framework/fault_injection.h"
 #include "framework/window.h"
 
 TChooseColorDialog::TChooseColorDialog(TWindow* parentWindow, TData& chooserData,
@@ -23,7 +24,7 @@ int TChooseColorDialog::Execute() {
     choice.lpfnHook = &TChooseColorDialog::Hook;
     choice.lCustData = reinterpret_cast<LPARAM>(title);
   }
-  if (ChooseColorA(&choice) != FALSE) {
+  if (!FaultInjected(FaultPoint::kColourChooser) && ChooseColorA(&choice) != FALSE) {
     data.Error = 0;
     data.Color = choice.rgbResult;
     return IDOK;

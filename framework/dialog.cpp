@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "framework/controls.h"
+#include "framework/fault_injection.h"
 
 namespace {
 
@@ -28,9 +29,11 @@ TDialog::~TDialog() = default;
 INT_PTR TDialog::Execute() {
   InitCommonControlsOnce();
   HWND owner = Parent() != nullptr ? Parent()->Handle() : nullptr;
-  const INT_PTR result = DialogBoxParamA(Module(), templateName.c_str(), owner,
-                                         &TDialog::DialogProcedure,
-                                         reinterpret_cast<LPARAM>(this));
+  const INT_PTR result =
+      FaultInjected(FaultPoint::kDialog)
+          ? -1  // what DialogBoxParamA returns when it cannot make the dialog
+          : DialogBoxParamA(Module(), templateName.c_str(), owner, &TDialog::DialogProcedure,
+                            reinterpret_cast<LPARAM>(this));
   RethrowPending();
   return result;
 }

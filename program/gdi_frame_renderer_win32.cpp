@@ -4,6 +4,7 @@
 
 #include "engine/frame_layout.h"
 #include "framework/dib.h"
+#include "framework/fault_injection.h"
 #include "saver/input_rules.h"
 
 namespace {
@@ -61,7 +62,7 @@ void GdiFrameRenderer::Bind(HWND target, const TDib* worldA, const TDib* worldB,
 
 void GdiFrameRenderer::BeginDrawing() {
   WaitUntilShown(window, world.stopFlag);
-  dc = GetDC(window);
+  dc = FaultInjected(FaultPoint::kDeviceContext) ? nullptr : GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
   // The window covers every monitor and the world is laid out for the
@@ -78,7 +79,9 @@ void GdiFrameRenderer::BeginDrawing() {
   // the colours the world bitmaps are made with.
   const TwoEntryPalette entries{
       0x300, 2, {EntryOf(RGB(0, 0, 0)), EntryOf(static_cast<COLORREF>(settings.PixelColor))}};
-  palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
+  palette = FaultInjected(FaultPoint::kPalette)
+                ? nullptr
+                : CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
   if (palette != nullptr) {
     previousPalette = SelectPalette(dc, palette, FALSE);
     RealizePalette(dc);

@@ -15,6 +15,7 @@
 #include "engine/tick_clock.h"
 #include "engine/world_geometry.h"
 #include "framework/exceptions.h"
+#include "framework/fault_injection.h"
 #include "store/diagnostic_files.h"
 #include "store/settings_store.h"
 
@@ -24,6 +25,7 @@ namespace {
 // object or of its pixels, is the framework's out-of-memory exception.
 std::unique_ptr<TDib> MakeBitmap(std::int32_t width, std::int32_t height, TDib::ColorUse use) {
   try {
+    if (FaultInjected(FaultPoint::kBitmapObject)) throw std::bad_alloc();
     return std::make_unique<TDib>(width, height, use);
   } catch (const std::bad_alloc&) {
     throw TXOutOfMemory();
@@ -101,8 +103,10 @@ void TLifeWindow::PrepareWindow() {
   TScrnSavWindow::PrepareWindow();
   renderer.Bind(Handle(), worldBitmapA.get(), worldBitmapB.get(), displayBitmap.get());
   PrepareSimulationStart(world, std::time(nullptr));
-  const std::uintptr_t started = _beginthreadex(nullptr, 0, &TLifeWindow::SimulationThread,
-                                                this, 0, nullptr);
+  const std::uintptr_t started =
+      FaultInjected(FaultPoint::kThreadStart)
+          ? 0
+          : _beginthreadex(nullptr, 0, &TLifeWindow::SimulationThread, this, 0, nullptr);
   if (started == 0) {
     world.stopFlag.store(1);  // black screen; closing does not wait
     return;

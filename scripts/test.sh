@@ -13,7 +13,7 @@ mkdir -p "$logs"
 passed=0
 failed=0
 
-for preset in ${PRESETS:-gcc asan m32 win64 win32 fuzz}; do
+for preset in ${PRESETS:-gcc asan tsan m32 win64 win32 fuzz}; do
   printf '== %s\n' "$preset"
   start=$SECONDS
   if ! cmake --preset "$preset" >"$logs/$preset-configure.log" 2>&1 ||

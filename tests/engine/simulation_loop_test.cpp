@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -306,4 +308,149 @@ TEST(StopHandshake, CloseDuringAGenerationWaitsForItsFrame) {
   EXPECT_EQ(renderer.ends, 1);
   EXPECT_EQ(t.world.generationCount, 2);
   simulation.join();
+}
+
+// A hundred thousand runs on real threads, each stopped by this thread at a
+// moment drawn at random: before or as the thread starts, inside
+// BeginDrawing, inside a frame, inside a timing sample (the simulation
+// thread waits there until the request has arrived), or racing the hidden
+// mutation, buffer swap and step that follow a frame. Every stop must
+// complete with the thread's last generation drawn, and everything the
+// thread wrote must be visible here after the handshake: under
+// ThreadSanitizer that is the check of the stop word's memory orders.
+// Waits are spins with deadlines; a deadline passed is a hang and aborts.
+namespace {
+
+enum class StopMoment { kAnyTime, kBeginDrawing, kFrame, kSample, kAfterFrame, kCount };
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kHangLimit = std::chrono::seconds(20);
+
+struct StopRun {
+  std::array<std::uint8_t, 8> a{}, b{};
+  LifeWorld world;
+  StopMoment moment = StopMoment::kAnyTime;
+  int atFrame = 1;                      // for kFrame and kAfterFrame
+  std::atomic<bool> reached{false};     // the thread is at the moment
+  std::atomic<int> begins{0}, frames{0}, ends{0}, ticks{0};
+  std::atomic<bool> hung{false};
+
+  // Simulation thread: at the drawn moment, says so and waits for the
+  // request when asked to.
+  void At(StopMoment here, bool waitForRequest) {
+    if (here != moment || reached.load()) return;
+    reached = true;
+    const auto deadline = Clock::now() + kHangLimit;
+    while (waitForRequest && world.stopFlag.load() == 0) {
+      if (Clock::now() > deadline) {
+        hung = true;
+        return;
+      }
+      std::this_thread::yield();
+    }
+  }
+};
+
+StopRun* currentRun = nullptr;
+
+// Readings 400 ms apart: every sample yields a bit. The first reading is the
+// loop's start, the second its first sample.
+std::uint32_t SampledTicks() {
+  const int call = ++currentRun->ticks;
+  if (call == 2) currentRun->At(StopMoment::kSample, true);
+  return static_cast<std::uint32_t>(call) * 400;
+}
+
+class StoppingRenderer final : public FrameRenderer {
+ public:
+  void BeginDrawing() override {
+    ++currentRun->begins;
+    currentRun->At(StopMoment::kBeginDrawing, true);
+  }
+  void RenderFrame() override {
+    const int frame = ++currentRun->frames;
+    if (frame == currentRun->atFrame) {
+      currentRun->At(StopMoment::kFrame, true);
+      currentRun->At(StopMoment::kAfterFrame, false);
+    }
+  }
+  void EndDrawing() override { ++currentRun->ends; }
+};
+
+Clock::time_point handshakeDeadline;
+void YieldUntilDeadline() {
+  if (Clock::now() > handshakeDeadline) {
+    std::fprintf(stderr, "stop handshake hung\n");
+    std::abort();
+  }
+  std::this_thread::yield();
+}
+
+}  // namespace
+
+TEST(StopHandshake, HundredThousandRunsStoppedAtRandomMomentsAllComplete) {
+  // Under Wine and qemu a thread start costs milliseconds: the emulated
+  // trees run a sample, the native ones (ThreadSanitizer's included) all.
+#if defined(_WIN32) || defined(__i386__)
+  constexpr int kRuns = 2000;
+#else
+  constexpr int kRuns = 100000;
+#endif
+  std::mt19937 rng(20261207);
+  LifeSettings settings = DirectSettings(1, 0, 0);  // a hidden flip every generation
+  const TickSource previousClock = SetTickSource(&SampledTicks);
+  StoppingRenderer renderer;
+  std::array<int, static_cast<int>(StopMoment::kCount)> stopsAt{};
+  int failures = 0;
+  for (int i = 0; i < kRuns && failures < 10; ++i) {
+    StopRun run;
+    currentRun = &run;
+    run.moment = static_cast<StopMoment>(rng() % static_cast<unsigned>(StopMoment::kCount));
+    run.atFrame = 1 + static_cast<int>(rng() % 12);
+    run.a[static_cast<size_t>(rng() % 8)] = static_cast<std::uint8_t>(rng());
+    run.world.worldCols = 32;
+    run.world.worldRows = 2;
+    run.world.displayWidth = 32;
+    run.world.displayHeight = 2;
+    run.world.worldBitsA = run.world.currentBits = run.a.data();
+    run.world.worldBitsB = run.world.nextBits = run.b.data();
+    run.world.mutationCountdown = 1;
+    run.world.generator.Seed(static_cast<std::int32_t>(rng() | 1), 7);
+    PrepareSimulationStart(run.world, 0);
+
+    std::thread simulation([&] { RunSimulation(run.world, settings, renderer); });
+    const auto deadline = Clock::now() + kHangLimit;
+    if (run.moment == StopMoment::kAnyTime) {
+      // A busy delay, not a yield: on a loaded machine each yield can cost a
+      // whole time slice.
+      std::atomic<unsigned> spins{static_cast<unsigned>(rng() % 4096)};
+      while (spins.fetch_sub(1, std::memory_order_relaxed) > 0) {
+      }
+    } else {
+      while (!run.reached.load() && Clock::now() < deadline) std::this_thread::yield();
+    }
+    handshakeDeadline = deadline;
+    RequestStopAndWait(run.world, &YieldUntilDeadline);
+    // Plain reads of what the thread wrote, now this thread's again.
+    const int generations = run.world.generationCount;
+    const int changed = run.world.currentBits[0] | run.world.nextBits[7] | run.world.bitsSwapped;
+    simulation.join();
+
+    const bool complete = run.world.stopFlag.load() == 1 && !run.hung &&
+                          (run.moment == StopMoment::kAnyTime || run.reached) &&
+                          run.begins == 1 && run.ends == 1 && generations == run.frames &&
+                          changed >= 0;
+    if (!complete) {
+      ++failures;
+      ADD_FAILURE() << "run " << i << " stopped at moment " << static_cast<int>(run.moment)
+                    << " frame " << run.atFrame << ": flag " << run.world.stopFlag.load()
+                    << ", reached " << run.reached << ", hung " << run.hung << ", "
+                    << run.begins << " begin, " << run.frames << " frames, " << generations
+                    << " generations, " << run.ends << " end";
+    }
+    ++stopsAt[static_cast<size_t>(run.moment)];
+  }
+  currentRun = nullptr;
+  SetTickSource(previousClock);
+  for (int count : stopsAt) EXPECT_GT(count, kRuns / 10);
 }

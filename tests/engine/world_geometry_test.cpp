@@ -59,21 +59,24 @@ TEST(WorldGeometry, ScreensAndSettingsGiveTheDocumentedSizes) {
 TEST(WorldGeometry, AnyScreenSizeGivesAUsableWorld) {
   const int sizes[] = {INT_MIN, -1, 0, 1, 31, 33, 32768, 32769, INT_MAX};
   const int shifts[] = {INT_MIN, -1, 0, 1, 2, 3, 31, 32, INT_MAX};
-  for (int shift : shifts) {
-    const auto stored = static_cast<std::uint32_t>(shift);
-    const LifeSettings loaded = support::LoadedFrom(
-        {{"ZoomFactor", stored}, {"WorldSize", stored}, {"InitSize", stored}});
-    for (int w : sizes) {
-      const WorldGeometry g = ComputeWorldGeometry(w, w, loaded);
-      EXPECT_GE(g.worldCols, 32) << w << " " << shift;
-      EXPECT_EQ(g.worldCols % 32, 0);
-      EXPECT_GE(g.worldRows, 2);
-      EXPECT_EQ(g.worldRows % 2, 0);
-      EXPECT_GE(g.displayWidth, g.worldCols);
-      EXPECT_LE(g.displayWidth, 32768);
-      EXPECT_LE(g.displayHeight, 32768);
-      EXPECT_GT(WorldBytes(g), 0);
-      EXPECT_GT(DisplayBytes(g), 0);
+  for (int zoom : shifts) {
+    for (int shift : shifts) {
+      const LifeSettings loaded = support::LoadedFrom(
+          {{"ZoomFactor", static_cast<std::uint32_t>(zoom)},
+           {"WorldSize", static_cast<std::uint32_t>(shift)},
+           {"InitSize", static_cast<std::uint32_t>(shift)}});
+      for (int w : sizes) {
+        const WorldGeometry g = ComputeWorldGeometry(w, w, loaded);
+        EXPECT_GE(g.worldCols, 32) << w << " " << zoom << " " << shift;
+        EXPECT_EQ(g.worldCols % 32, 0);
+        EXPECT_GE(g.worldRows, 2);
+        EXPECT_EQ(g.worldRows % 2, 0);
+        EXPECT_GE(g.displayWidth, g.worldCols);
+        EXPECT_LE(g.displayWidth, 32768);
+        EXPECT_LE(g.displayHeight, 32768);
+        EXPECT_GT(WorldBytes(g), 0);
+        EXPECT_GT(DisplayBytes(g), 0);
+      }
     }
   }
   const WorldGeometry failed = ComputeWorldGeometry(0, 0, With(1, 1, 2));

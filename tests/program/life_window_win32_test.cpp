@@ -5,7 +5,10 @@
 // log and dump.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,11 +19,14 @@
 #include "program/life_window.h"
 #include "engine/soup.h"
 #include "engine/world_geometry.h"
+#include "framework/choose_color.h"
 #include "framework/exceptions.h"
+#include "framework/fault_injection.h"
 #include "support/window_test_support.h"
 #include "store/diagnostic_files.h"
 #include "store/registry_key.h"
 #include "store/store_win32.h"
+#include "ui/options_dialog.h"
 
 namespace {
 
@@ -182,24 +188,78 @@ int RunFailingSaver() {
   return app.Run();
 }
 
+bool FailEveryBitmapObject(FaultPoint point) { return point == FaultPoint::kBitmapObject; }
+
+// The second world bitmap's pixels, then the first bitmap's object.
 TEST_F(LifeWindow, TheProgramEndsWithAFailureStatusWhenTheWorldCannotBeAllocated) {
+  for (bool objectFails : {false, true}) {
+    SCOPED_TRACE(objectFails ? "object" : "pixels");
+    char* line = GetCommandLineA();
+    const std::string original(line);
+    std::strncpy(line, "cellarium.scr /s", original.size());
+    allocationsLeft = objectFails ? 3 : 1;
+    outstanding = 0;
+    TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+    const FaultHook previousHook = SetFaultHook(objectFails ? &FailEveryBitmapObject : nullptr);
+    const int cursor = CursorDisplayCount();
+
+    EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
+
+    SetFaultHook(previousHook);
+    std::memcpy(line, original.c_str(), original.size() + 1);
+    SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(TApplication::Current(), nullptr);
+    EXPECT_EQ(outstanding, 0);
+    EXPECT_EQ(CursorDisplayCount(), cursor);
+    EXPECT_TRUE(StoredValue("Seed1").empty());
+    EXPECT_TRUE(StoredValue("LastRate").empty());
+  }
+}
+
+// A saver whose window closes itself as soon as it is shown: the program's
+// whole way out after a fault that the run survives.
+class TSelfClosingLifeWindow : public TLifeWindow {
+ public:
+  using TLifeWindow::TLifeWindow;
+  void PrepareWindow() override {
+    TLifeWindow::PrepareWindow();
+    PostMessageA(Handle(), WM_CLOSE, 0, 0);
+  }
+};
+
+class TSelfClosingLifeApp : public TScrnSavApp {
+ public:
+  TSelfClosingLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
+
+ protected:
+  void MakeSaverWindow() override {
+    saverWindow = new TSelfClosingLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr);
+  }
+  void MakeOptionsDialog() override {}
+};
+
+int RunSelfClosingSaver() {
+  TSelfClosingLifeApp app;
+  return app.Run();
+}
+
+bool FailThreadStart(FaultPoint point) { return point == FaultPoint::kThreadStart; }
+
+TEST_F(LifeWindow, TheProgramEndsWithStatusZeroWhenItsThreadCannotStart) {
+  if (!CanCreateWindows()) GTEST_SKIP() << "no display: no window can be created here";
   char* line = GetCommandLineA();
   const std::string original(line);
   std::strncpy(line, "cellarium.scr /s", original.size());
-  allocationsLeft = 1;
-  outstanding = 0;
-  TDib::SetAllocator(&FailingAllocate, &CountedRelease);
+  const FaultHook previousHook = SetFaultHook(&FailThreadStart);
   const int cursor = CursorDisplayCount();
 
-  EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
+  EXPECT_EQ(RunProgram(&RunSelfClosingSaver), 0);
 
+  SetFaultHook(previousHook);
   std::memcpy(line, original.c_str(), original.size() + 1);
   SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-  EXPECT_EQ(TApplication::Current(), nullptr);
-  EXPECT_EQ(outstanding, 0);
   EXPECT_EQ(CursorDisplayCount(), cursor);
-  EXPECT_TRUE(StoredValue("Seed1").empty());
-  EXPECT_TRUE(StoredValue("LastRate").empty());
+  EXPECT_EQ(StoredValue("Seed1").size(), 4u);
 }
 
 TEST_F(LifeWindow, AWindowClosedBeforeItsThreadRanStoresSeedsButNoRate) {
@@ -308,6 +368,261 @@ TEST_F(LifeWindowRun, DeletingARunningWindowStopsItsThreadFirst) {
   EXPECT_EQ(StoredValue("Seed1").size(), 4u);
   EXPECT_TRUE(FileContents(DiagnosticFilePath(kLifeDumpFileName)).empty());
   EXPECT_TRUE(FileContents(DiagnosticFilePath(kRandBitsFileName)).empty());
+}
+
+// Live threads of this process, from a toolhelp snapshot.
+int ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// A thousand windows started and closed in turn, each after serving its
+// messages for a different few milliseconds: closed before its thread
+// draws, while it waits to be shown, or while it draws. Every close must
+// return with the thread stopped, and no thread may outlive its window.
+TEST_F(LifeWindowRun, AThousandStartsAndClosesLeaveNoThreadBehind) {
+  TTestSaverApp app('s');
+  int whileRunning = 0;
+  auto cycle = [&whileRunning](int i) {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    if (!window.Create()) return false;
+    if (i == 0) whileRunning = ThreadCount();
+    if (i % 2 == 1) ShowWindow(window.Handle(), SW_SHOWNA);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(i % 7);) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+    return window.Handle() == nullptr && window.World().stopFlag.load() == 1;
+  };
+  ASSERT_TRUE(cycle(1));  // Wine starts its own helper threads on first use
+  const int threads = ThreadCount();
+  ASSERT_TRUE(cycle(0));
+  ASSERT_EQ(whileRunning, threads + 1) << "the count sees the simulation thread";
+  const int cursor = CursorDisplayCount();
+  int closed = 0;
+  DWORD slowest = 0;
+  for (int i = 0; i < 1000; ++i) {
+    const DWORD start = GetTickCount();
+    if (cycle(i)) ++closed;
+    slowest = std::max(slowest, GetTickCount() - start);
+  }
+  EXPECT_EQ(closed, 1000);
+  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_EQ(CursorDisplayCount(), cursor);
+  std::printf("1000 start/close cycles: %d closed cleanly, slowest %lu ms, threads %d before and %d after\n",
+              closed, static_cast<unsigned long>(slowest), threads, ThreadCount());
+}
+
+// ---- every resource failing in turn
+
+// Fails the given point from its nth use on (0: the first).
+FaultPoint faultAt = FaultPoint::kBitmapObject;
+std::atomic<int> usesBeforeFault{0};
+bool FailFromNthUse(FaultPoint point) { return point == faultAt && usesBeforeFault-- <= 0; }
+
+// The real registry, except that the key cannot be opened for one access.
+class KeyFailingFor final : public RegistryBackend {
+ public:
+  explicit KeyFailingFor(KeyAccess failing) : access(failing) {}
+  std::unique_ptr<RegistryKey> OpenSettingsKey(KeyAccess wanted) override {
+    return wanted == access ? nullptr : WindowsRegistry().OpenSettingsKey(wanted);
+  }
+
+ private:
+  KeyAccess access;
+};
+
+struct FaultCase {
+  const char* name;
+  FaultPoint point;      // with uses, when hooked
+  int uses;              // -1: no hook
+  int keyFails;          // -1 none, else a KeyAccess
+  const char* blocked;   // a diagnostic file made unwritable, or null
+  bool built;            // construction succeeds
+  bool seedsStored;      // both new, else both untouched
+  bool dumped;
+};
+
+// The window runs in /r mode (the random-bit log) for a moment, is shown,
+// and closes with the S key (the dump). Each case says what must be left.
+TEST_F(LifeWindowRun, EveryResourceFailingInTurnEndsCleanly) {
+  constexpr int kNoHook = -1, kNoKey = -1;
+  const int kRead = static_cast<int>(KeyAccess::kRead), kWrite = static_cast<int>(KeyAccess::kWrite);
+  const FaultCase cases[] = {
+      {"first world bitmap object", FaultPoint::kBitmapObject, 0, kNoKey, nullptr, false, false, false},
+      {"second world bitmap object", FaultPoint::kBitmapObject, 1, kNoKey, nullptr, false, false, false},
+      {"display bitmap object", FaultPoint::kBitmapObject, 2, kNoKey, nullptr, false, false, false},
+      {"device context", FaultPoint::kDeviceContext, 0, kNoKey, nullptr, true, true, true},
+      {"palette", FaultPoint::kPalette, 0, kNoKey, nullptr, true, true, true},
+      {"thread start", FaultPoint::kThreadStart, 0, kNoKey, nullptr, true, true, true},
+      {"key on load", FaultPoint::kDialog, kNoHook, kRead, nullptr, true, true, true},
+      {"key on save", FaultPoint::kDialog, kNoHook, kWrite, nullptr, true, false, true},
+      {"random-bit log", FaultPoint::kDialog, kNoHook, kNoKey, kRandBitsFileName, true, true, true},
+      {"world dump", FaultPoint::kDialog, kNoHook, kNoKey, kLifeDumpFileName, true, true, false},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteSettingsKey();
+    StoreDword("Seed1", 1);
+    StoreDword("Seed2", 2);
+    for (const char* file : {kRandBitsFileName, kLifeDumpFileName}) {
+      std::remove(DiagnosticFilePath(file).c_str());
+      RemoveDirectoryA(DiagnosticFilePath(file).c_str());
+    }
+    if (c.blocked != nullptr) {
+      ASSERT_TRUE(CreateDirectoryA(DiagnosticFilePath(c.blocked).c_str(), nullptr));
+    }
+    lifeSettings = LifeSettings();
+    TTestSaverApp app('r');
+    const int cursor = CursorDisplayCount();
+    faultAt = c.point;
+    usesBeforeFault = c.uses;
+    const FaultHook previousHook = SetFaultHook(c.uses >= 0 ? &FailFromNthUse : nullptr);
+    KeyFailingFor failing(static_cast<KeyAccess>(c.keyFails));
+    RegistryBackend* previousBackend =
+        c.keyFails >= 0 ? SetRegistryBackend(&failing) : CurrentRegistryBackend();
+
+    bool built = false, closed = false;
+    try {
+      TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+      built = true;
+      if (window.Create()) {
+        ShowWindow(window.Handle(), SW_SHOWNA);
+        for (const DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
+          MSG message;
+          PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+          Sleep(1);
+        }
+        SendMessageA(window.Handle(), WM_KEYDOWN, 0x53, 0);
+        SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+        closed = window.Handle() == nullptr && window.World().stopFlag.load() == 1;
+      }
+    } catch (const TXOutOfMemory&) {
+    }
+    SetFaultHook(previousHook);
+    SetRegistryBackend(previousBackend);
+    if (c.uses >= 0) {
+      EXPECT_LT(usesBeforeFault.load(), 0) << "the point was reached and failed";
+    }
+
+    EXPECT_EQ(built, c.built);
+    EXPECT_EQ(closed, c.built);
+    EXPECT_EQ(CursorDisplayCount(), cursor) << "the cursor is shown again";
+    const std::vector<std::uint8_t> seed1 = StoredValue("Seed1"), seed2 = StoredValue("Seed2");
+    ASSERT_EQ(seed1.size(), 4u);
+    ASSERT_EQ(seed2.size(), 4u);
+    const bool old1 = seed1 == std::vector<std::uint8_t>{1, 0, 0, 0};
+    const bool old2 = seed2 == std::vector<std::uint8_t>{2, 0, 0, 0};
+    EXPECT_EQ(!old1 && !old2, c.seedsStored) << "seeds stored whole";
+    EXPECT_EQ(old1 && old2, !c.seedsStored) << "seeds left untouched";
+    const std::string dump = FileContents(DiagnosticFilePath(kLifeDumpFileName));
+    EXPECT_EQ(!dump.empty(), c.dumped);
+    if (!dump.empty()) {
+      EXPECT_EQ(dump.substr(0, 2), "BM");
+    }
+    if (c.blocked != nullptr) RemoveDirectoryA(DiagnosticFilePath(c.blocked).c_str());
+  }
+}
+
+// The options dialog that cannot be made, and a colour chooser that cannot
+// open, change nothing stored.
+TEST_F(LifeWindowRun, DialogsThatCannotOpenStoreNothing) {
+  faultAt = FaultPoint::kDialog;
+  usesBeforeFault = 0;
+  const FaultHook previous = SetFaultHook(&FailFromNthUse);
+  {
+    TLifeDlg dialog(nullptr);
+    EXPECT_EQ(dialog.Execute(), -1);
+  }
+  faultAt = FaultPoint::kColourChooser;
+  usesBeforeFault = 0;
+  TChooseColorDialog::TData data{};
+  data.Color = RGB(1, 2, 3);
+  TChooseColorDialog chooser(nullptr, data, "Colour");
+  EXPECT_EQ(chooser.Execute(), IDCANCEL);
+  EXPECT_EQ(data.Color, RGB(1, 2, 3));
+  SetFaultHook(previous);
+  EXPECT_LT(usesBeforeFault.load(), 0);
+  EXPECT_TRUE(StoredValue("WorldSize").empty());
+  EXPECT_TRUE(StoredValue("PixelColor").empty());
+}
+
+// ---- the options dialog opened and closed many times
+
+TLifeDlg* openDialog = nullptr;
+int closingWay = 0;
+void CALLBACK CloseOpenDialog(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = openDialog != nullptr ? openDialog->Handle() : nullptr;
+  if (dialog == nullptr) return;
+  switch (closingWay % 3) {
+    case 0: PostMessageA(dialog, WM_COMMAND, IDOK, 0); break;
+    case 1: PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); break;
+    default: PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0); break;  // IsDialogMessage: Cancel
+  }
+}
+
+// What the process holds, as far as the system counts it (Wine counts no
+// GDI or USER objects and reports them as 0).
+struct Holdings {
+  long long handles, gdi, user, threads, windows;
+  bool operator==(const Holdings&) const = default;
+};
+Holdings CountHoldings() {
+  DWORD handles = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &handles);
+  long long windows = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND, LPARAM count) {
+        ++*reinterpret_cast<long long*>(count);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return {handles, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
+          GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), ThreadCount(), windows};
+}
+
+// The dialog templates are the program's resources: the application's
+// module is the built cellarium.scr, loaded as data.
+TEST_F(LifeWindowRun, TheOptionsDialogOpenedAndClosedTwoHundredTimesKeepsTheCounts) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string saver(path);
+  saver.erase(saver.find_last_of("\\/") + 1).append("..\\program\\cellarium.scr");
+  HMODULE resources = LoadLibraryExA(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(resources, nullptr) << saver;
+  TApplication app("Cellarium.Test.Dialog", resources);
+  auto openAndClose = [](int way) {
+    TLifeDlg dialog(nullptr);
+    openDialog = &dialog;
+    closingWay = way;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, &CloseOpenDialog);
+    const INT_PTR result = dialog.Execute();
+    KillTimer(nullptr, timer);
+    openDialog = nullptr;
+    return result == (way % 3 == 0 ? IDOK : IDCANCEL);
+  };
+  ASSERT_TRUE(openAndClose(0));  // the first opening loads the common controls
+  const Holdings before = CountHoldings();
+  int closedAsAsked = 0;
+  for (int i = 0; i < 200; ++i) closedAsAsked += openAndClose(i) ? 1 : 0;
+  const Holdings after = CountHoldings();
+  EXPECT_EQ(closedAsAsked, 200);
+  EXPECT_EQ(after, before);
+  FreeLibrary(resources);
+  std::printf("200 openings: handles %lld/%lld, GDI %lld/%lld, USER %lld/%lld, threads %lld/%lld, "
+              "windows %lld/%lld (before/after)\n",
+              before.handles, after.handles, before.gdi, after.gdi, before.user, after.user,
+              before.threads, after.threads, before.windows, after.windows);
 }
 
 }  // namespace

@@ -1,0 +1,175 @@
+// libFuzzer target: the settings as the saver window takes them up. An
+// in-memory key holds whatever the input says (any value name the store
+// reads or a near miss, any type, any length, missing, oversized, repeated);
+// the settings are loaded from it, the geometry is computed from a screen
+// size of the input, the world is set up in buffers allocated as the window
+// allocates its bitmaps, and one generation is stepped and drawn. Every
+// loaded field must end in its range, and what is saved must load back the
+// same. Any breach aborts.
+//
+// Input layout (missing bytes read as 0):
+//   0      bit 0: the key cannot be opened
+//          bit 1: the screen sizes below are taken 8 times (past the clamp)
+//   1-2    screen width, 3-4 screen height (signed 16-bit, little-endian)
+//   5-     values: name index, type, length, then length bytes of data
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "engine/frame_layout.h"
+#include "engine/life_settings.h"
+#include "engine/simulation_loop.h"
+#include "engine/soup.h"
+#include "engine/world_geometry.h"
+#include "store/memory_registry.h"
+#include "store/settings_store.h"
+
+namespace {
+
+const char* const kNames[] = {
+    "WorldSize",     "InitSize",  "ZoomFactor", "IsTiled",    "MutateAtSteadyState",
+    "ShowMutations", "WorldMutationRate",       "RuleMutations", "Seed1", "Seed2",
+    "PixelColor",    "LastRate",  "worldsize",  "PIXELCOLOR", "Seed",   ""};
+constexpr std::size_t kNameCount = sizeof kNames / sizeof kNames[0];
+
+// The window gives up on a world this large (its bitmaps would not be
+// allocated); the fuzzer shrinks the screen instead, to stay fast.
+constexpr std::int64_t kMaxWorldBytes = std::int64_t{256} << 10;
+
+struct Input {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::uint8_t At(std::size_t i) const { return i < size ? data[i] : 0; }
+  std::int32_t Int16(std::size_t i) const {
+    return static_cast<std::int16_t>(At(i) | At(i + 1) << 8);
+  }
+};
+
+// Names the breached condition in the fuzzer's log before aborting.
+#define Check(condition)                                               \
+  do {                                                                 \
+    if (!(condition)) {                                                \
+      std::fprintf(stderr, "settings_fuzz: %s fails\n", #condition); \
+      std::abort();                                                    \
+    }                                                                  \
+  } while (false)
+
+void CheckRanges(const LifeSettings& s) {
+  for (std::int32_t shift : {s.WorldSize, s.ZoomFactor, s.InitSize}) Check(shift >= 0 && shift <= 2);
+  Check(s.ZoomFactor <= s.WorldSize);
+  for (std::uint8_t flag : {s.IsTiled, s.MutateAtSteadyState, s.ShowMutations}) Check(flag <= 1);
+  Check(s.ZoomFactor != s.WorldSize || s.IsTiled == 0);
+  Check(s.WorldMutationRate >= 0);
+  Check(s.PixelColor <= 0x00FFFFFFu);
+}
+
+void CheckGeometry(const WorldGeometry& g, std::int32_t screenWidth, std::int32_t screenHeight,
+                   const LifeSettings& s) {
+  const std::int32_t zoom = s.ZoomFactor;
+  Check(g.displayWidth > 0 && g.displayWidth % (32 << zoom) == 0);
+  Check(g.displayHeight > 0 && g.displayHeight % (2 << zoom) == 0);
+  Check(g.displayWidth >= std::min(screenWidth, kMaxScreenSize));
+  Check(g.displayHeight >= std::min(screenHeight, kMaxScreenSize));
+  Check(g.worldCols > 0 && g.worldCols % 32 == 0 && g.worldCols <= 65535);
+  Check(g.worldRows > 0 && g.worldRows % 2 == 0 && g.worldRows <= 65535);
+  Check(WorldBytes(g) > 0 && DisplayBytes(g) > 0);
+}
+
+// Stops the loop from inside its first frame, as a close arriving then
+// would, and checks that the frame lands inside the drawing area.
+class OneFrame final : public FrameRenderer {
+ public:
+  OneFrame(LifeWorld& w, const LifeSettings& s) : world(w), settings(s) {}
+  void BeginDrawing() override {}
+  void RenderFrame() override {
+    const FrameTransfer t = RenderIntoDisplay(world, settings);
+    Check(t.source != TransferSource::kNone && t.bits != nullptr);
+    Check(t.left >= 0 && t.top >= 0 && t.left < t.right && t.top < t.bottom);
+    Check(t.right <= world.displayWidth && t.bottom <= world.displayHeight);
+    world.stopFlag.store(-1);
+    ++frames;
+  }
+  void EndDrawing() override {}
+  int frames = 0;
+
+ private:
+  LifeWorld& world;
+  const LifeSettings& settings;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const Input in{data, size};
+  MemoryRegistry registry;
+  for (std::size_t i = 5; i < size;) {
+    const char* name = kNames[in.At(i) % kNameCount];
+    const std::uint32_t type = in.At(i + 1);
+    const std::size_t length = in.At(i + 2);
+    i = std::min(size, i + 3);
+    const std::size_t end = std::min(size, i + length);
+    registry.Set(name, type, std::vector<std::uint8_t>(data + i, data + end));
+    i = end;
+  }
+  const bool keyFails = (in.At(0) & 1) != 0;
+  registry.FailOpen(keyFails);
+  RegistryBackend* previous = SetRegistryBackend(&registry);
+
+  LifeSettings settings;
+  LoadSettings(settings);
+  CheckRanges(settings);
+
+  // What the dialog would save loads back unchanged.
+  if (!keyFails) {
+    SaveSettings(settings);
+    SaveSeeds(settings);
+    LifeSettings again;
+    LoadSettings(again);
+    Check(again.WorldSize == settings.WorldSize && again.ZoomFactor == settings.ZoomFactor &&
+          again.InitSize == settings.InitSize && again.IsTiled == settings.IsTiled &&
+          again.MutateAtSteadyState == settings.MutateAtSteadyState &&
+          again.ShowMutations == settings.ShowMutations &&
+          again.WorldMutationRate == settings.WorldMutationRate &&
+          again.PixelColor == settings.PixelColor && again.Seed1 == settings.Seed1 &&
+          again.Seed2 == settings.Seed2);
+  }
+  SetRegistryBackend(previous);
+
+  const std::int32_t scale = (in.At(0) & 2) != 0 ? 8 : 1;
+  std::int32_t width = in.Int16(1) * scale;
+  std::int32_t height = in.Int16(3) * scale;
+  WorldGeometry geometry = ComputeWorldGeometry(width, height, settings);
+  CheckGeometry(geometry, width, height, settings);
+  const bool display = NeedsDisplayBitmap(settings);
+  auto bytes = [&] {
+    return 2 * std::int64_t{WorldBytes(geometry)} + (display ? DisplayBytes(geometry) : 0);
+  };
+  if (bytes() > kMaxWorldBytes) {
+    width %= 512;
+    height %= 512;
+    geometry = ComputeWorldGeometry(width, height, settings);
+    CheckGeometry(geometry, width, height, settings);
+  }
+
+  // The window's bitmaps: two worlds and, magnified or tiled, the display.
+  std::vector<std::uint8_t> bitsA(static_cast<std::size_t>(WorldBytes(geometry)));
+  std::vector<std::uint8_t> bitsB(bitsA.size());
+  std::vector<std::uint8_t> displayBits(display ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0);
+  LifeWorld world;
+  world.generator.Seed(settings.Seed1, settings.Seed2);
+  SetUpWorld(world, geometry, settings, bitsA.data(), bitsB.data(),
+             display ? displayBits.data() : nullptr);
+  FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
+           world.generator);
+  PrepareSimulationStart(world, 0);
+
+  OneFrame renderer(world, settings);
+  RunSimulation(world, settings, renderer);
+  Check(renderer.frames == 1 && world.generationCount == 1 && world.stopFlag.load() == 1);
+  CheckRanges(settings);
+  return 0;
+}
