@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t height = in.Int16(3) * scale;
   WorldGeometry geometry = ComputeWorldGeometry(width, height, settings);
   CheckGeometry(geometry, width, height, settings);
-  const bool display = NeedsDisplayBitmap(settings);
+  const bool display = NeedsDisplayBuffer(settings);
   auto bytes = [&] {
     return 2 * std::int64_t{WorldBytes(geometry)} + (display ? DisplayBytes(geometry) : 0);
   };

@@ -576,17 +576,15 @@ struct Holdings {
   long long handles, gdi, user, threads, windows;
   bool operator==(const Holdings&) const = default;
 };
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<long long*>(count);
+  return TRUE;
+}
 Holdings CountHoldings() {
   DWORD handles = 0;
   GetProcessHandleCount(GetCurrentProcess(), &handles);
   long long windows = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND, LPARAM count) {
-        ++*reinterpret_cast<long long*>(count);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&windows));
   return {handles, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
           GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), ThreadCount(), windows};
 }
