@@ -22,6 +22,7 @@
 #include "framework/choose_color.h"
 #include "framework/exceptions.h"
 #include "framework/fault_injection.h"
+#include "support/saver_module.h"
 #include "support/window_test_support.h"
 #include "store/diagnostic_files.h"
 #include "store/registry_key.h"
@@ -592,10 +593,7 @@ Holdings CountHoldings() {
 // The dialog templates are the program's resources: the application's
 // module is the built cellarium.scr, loaded as data.
 TEST_F(LifeWindowRun, TheOptionsDialogOpenedAndClosedTwoHundredTimesKeepsTheCounts) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string saver(path);
-  saver.erase(saver.find_last_of("\\/") + 1).append("..\\program\\cellarium.scr");
+  const std::string saver = support::SaverPath();
   HMODULE resources = LoadLibraryExA(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(resources, nullptr) << saver;
   TApplication app("Cellarium.Test.Dialog", resources);

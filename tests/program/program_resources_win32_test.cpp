@@ -11,26 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "support/saver_module.h"
+
 namespace {
 
-std::string SaverPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path);
-  folder.erase(folder.find_last_of("\\/") + 1);  // .../tests/
-  return folder + "..\\program\\cellarium.scr";
-}
-
-class ProgramResources : public ::testing::Test {
+class ProgramResources : public support::SaverModuleTest {
  protected:
-  void SetUp() override {
-    module = LoadLibraryExA(SaverPath().c_str(), nullptr,
-                            LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(module, nullptr) << SaverPath();
-  }
-  void TearDown() override {
-    if (module != nullptr) FreeLibrary(module);
-  }
 
   std::string Resource(LPCSTR name, LPCSTR type) const {
     HRSRC found = FindResourceA(module, name, type);
@@ -40,7 +26,6 @@ class ProgramResources : public ::testing::Test {
     return data != nullptr ? std::string(data, SizeofResource(module, found)) : std::string();
   }
 
-  HMODULE module = nullptr;
 };
 
 TEST_F(ProgramResources, StringOneIsTheNameTheHostLists) {
@@ -83,8 +68,8 @@ TEST_F(ProgramResources, TheDialogTemplatesAreThere) {
 }
 
 TEST(ProgramImage, IsAGuiProgram) {
-  std::ifstream file(SaverPath(), std::ios::binary);
-  ASSERT_TRUE(file) << SaverPath();
+  std::ifstream file(support::SaverPath(), std::ios::binary);
+  ASSERT_TRUE(file) << support::SaverPath();
   const std::vector<char> image((std::istreambuf_iterator<char>(file)),
                                 std::istreambuf_iterator<char>());
   ASSERT_GT(image.size(), 0x200u);

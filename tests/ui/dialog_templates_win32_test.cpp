@@ -12,17 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "support/saver_module.h"
 #include "ui/dialog_ids.h"
 
 namespace {
-
-std::string SaverPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path);
-  folder.erase(folder.find_last_of("\\/") + 1);  // .../tests/
-  return folder.append("..\\program\\cellarium.scr");
-}
 
 // A DIALOG (not DIALOGEX) template: the header, then menu, class and
 // caption as "string or ordinal" fields, the font when DS_SETFONT is set,
@@ -134,16 +127,8 @@ bool ParseTemplate(const std::uint8_t* data, std::size_t size, Template& t) {
   return r.ok();
 }
 
-class DialogTemplates : public ::testing::Test {
+class DialogTemplates : public support::SaverModuleTest {
  protected:
-  void SetUp() override {
-    module = LoadLibraryExA(SaverPath().c_str(), nullptr,
-                            LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(module, nullptr) << SaverPath();
-  }
-  void TearDown() override {
-    if (module != nullptr) FreeLibrary(module);
-  }
 
   Template Load(const char* name) {
     Template t;
@@ -155,7 +140,6 @@ class DialogTemplates : public ::testing::Test {
     return t;
   }
 
-  HMODULE module = nullptr;
 };
 
 // What a control must be: its kind is the class with the style bits that
