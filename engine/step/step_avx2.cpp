@@ -43,6 +43,7 @@ struct Ops {
   AVX2_OP V XorAndNot(V a, V b, V c) { return _mm256_andnot_si256(c, Xor(a, b)); }
   AVX2_OP V AndOr(V a, V b, V c) { return And(a, Or(b, c)); }
   AVX2_OP V Select(V c, V ifClear, V ifSet) { return Xor(ifClear, And(Xor(ifClear, ifSet), c)); }
+  AVX2_OP V Double(V v) { return _mm256_add_epi64(v, v); }
   template <int n>
   AVX2_OP V ShiftLeft64(V v) { return _mm256_slli_epi64(v, n); }
   template <int n>

@@ -56,6 +56,7 @@ struct Ops {
   AVX512_OP V Select(V c, V ifClear, V ifSet) {
     return _mm512_ternarylogic_epi64(c, ifClear, ifSet, (kA & kC) | (~kA & kB & 0xFF));
   }
+  AVX512_OP V Double(V v) { return _mm512_add_epi64(v, v); }
   template <int n>
   AVX512_OP V ShiftLeft64(V v) { return _mm512_slli_epi64(v, n); }
   template <int n>

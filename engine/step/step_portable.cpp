@@ -58,6 +58,7 @@ struct WordOps {
   static V XorAndNot(V a, V b, V c) { return (a ^ b) & static_cast<V>(~c); }
   static V AndOr(V a, V b, V c) { return a & (b | c); }
   static V Select(V c, V ifClear, V ifSet) { return ifClear ^ ((ifClear ^ ifSet) & c); }
+  static V Double(V v) { return static_cast<V>(v << 1); }
   template <int n>
   static V ShiftLeft64(V v) { return static_cast<V>(v << n); }
   template <int n>

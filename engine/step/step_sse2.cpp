@@ -34,6 +34,7 @@ struct Ops {
   SSE2_OP V XorAndNot(V a, V b, V c) { return _mm_andnot_si128(c, Xor(a, b)); }
   SSE2_OP V AndOr(V a, V b, V c) { return And(a, Or(b, c)); }
   SSE2_OP V Select(V c, V ifClear, V ifSet) { return Xor(ifClear, And(Xor(ifClear, ifSet), c)); }
+  SSE2_OP V Double(V v) { return _mm_add_epi64(v, v); }
   template <int n>
   SSE2_OP V ShiftLeft64(V v) { return _mm_slli_epi64(v, n); }
   template <int n>
