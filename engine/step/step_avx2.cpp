@@ -15,15 +15,10 @@ namespace step_avx2 {
 struct Ops {
   using V = __m256i;
   static constexpr int kBytes = 32;
-  // The kernel works on byte-swapped 64-bit lanes (one shuffle each way),
-  // where a neighbour is one shift away; see SumRow.
   static constexpr int kLaneBits = 64;
-  static constexpr bool kSwapped = true;
-  AVX2_OP V Swap(V v) {
-    const V reverse = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,
-                                       7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-    return _mm256_shuffle_epi8(v, reverse);
-  }
+  // Rows stay in memory order: the neighbours are byte arithmetic (see
+  // LeftNeighbours), cheaper here than reversing the bytes of every lane.
+  static constexpr bool kSwapped = false;
 
   AVX2_OP V Load(const std::uint8_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const V*>(p));
@@ -48,6 +43,17 @@ struct Ops {
   AVX2_OP V ShiftLeft64(V v) { return _mm256_slli_epi64(v, n); }
   template <int n>
   AVX2_OP V ShiftRight64(V v) { return _mm256_srli_epi64(v, n); }
+  // Column 8k is bit 7 of byte k. The left neighbour is the byte halved with
+  // bit 0 of byte k-1 (of before) on top: the rounded average of the byte's
+  // even part and 0xFF or 0x00. The right one is the byte doubled plus bit 7
+  // of byte k+1 (of after), taken from a signed compare (-1 when set).
+  AVX2_OP V LeftNeighbours(V x, V before) {
+    const V carried = _mm256_cmpgt_epi8(_mm256_setzero_si256(), _mm256_slli_epi64(before, 7));
+    return _mm256_avg_epu8(And(x, Splat(0xFEFEFEFEFEFEFEFEull)), carried);
+  }
+  AVX2_OP V RightNeighbours(V x, V after) {
+    return _mm256_sub_epi8(_mm256_add_epi8(x, x), _mm256_cmpgt_epi8(_mm256_setzero_si256(), after));
+  }
   // Byte shifts across the two 128-bit halves: alignr works per half, so the
   // half below (or above) is first brought alongside by a lane permute.
   AVX2_OP V PrevBytes(V x, V before) {

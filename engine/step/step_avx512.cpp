@@ -32,7 +32,6 @@ struct Ops {
   static constexpr int kBytes = 64;
   static constexpr int kLaneBits = 64;
   static constexpr bool kSwapped = false;
-  AVX512_OP V Swap(V v) { return v; }
 
   AVX512_OP V Load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
   AVX512_OP void Store(std::uint8_t* p, V v) { _mm512_storeu_si512(p, v); }
@@ -61,6 +60,14 @@ struct Ops {
   AVX512_OP V ShiftLeft64(V v) { return _mm512_slli_epi64(v, n); }
   template <int n>
   AVX512_OP V ShiftRight64(V v) { return _mm512_srli_epi64(v, n); }
+  // Column 8k is bit 7 of byte k: its left neighbour is bit 0 of byte k-1
+  // (of before), the right neighbour of column 8k+7 bit 7 of byte k+1.
+  AVX512_OP V LeftNeighbours(V x, V before) {
+    return Select(Splat(0x7F7F7F7F7F7F7F7Full), ShiftLeft64<7>(before), ShiftRight64<1>(x));
+  }
+  AVX512_OP V RightNeighbours(V x, V after) {
+    return Select(Splat(0xFEFEFEFEFEFEFEFEull), ShiftRight64<7>(after), Double(x));
+  }
   // alignr_epi8 shifts bytes within each 128-bit lane; the neighbouring lane
   // is first brought alongside by a 64-bit element rotation across vectors.
   AVX512_OP V PrevBytes(V x, V before) {

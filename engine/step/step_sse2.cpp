@@ -16,7 +16,6 @@ struct Ops {
   static constexpr int kBytes = 16;
   static constexpr int kLaneBits = 64;
   static constexpr bool kSwapped = false;
-  SSE2_OP V Swap(V v) { return v; }
 
   SSE2_OP V Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
   SSE2_OP void Store(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
@@ -39,6 +38,18 @@ struct Ops {
   SSE2_OP V ShiftLeft64(V v) { return _mm_slli_epi64(v, n); }
   template <int n>
   SSE2_OP V ShiftRight64(V v) { return _mm_srli_epi64(v, n); }
+  // Column 8k is bit 7 of byte k, so the neighbours are byte arithmetic:
+  // the left one is the byte halved with bit 0 of byte k-1 (of before)
+  // shifted in on top, as the rounded average of the byte's even part and
+  // 0xFF or 0x00; the right one is the byte doubled, plus bit 7 of byte k+1
+  // (of after) taken from a signed compare (-1 when set).
+  SSE2_OP V LeftNeighbours(V x, V before) {
+    const V carried = _mm_cmpgt_epi8(_mm_setzero_si128(), _mm_slli_epi64(before, 7));
+    return _mm_avg_epu8(And(x, Splat(0xFEFEFEFEFEFEFEFEull)), carried);
+  }
+  SSE2_OP V RightNeighbours(V x, V after) {
+    return _mm_sub_epi8(_mm_add_epi8(x, x), _mm_cmpgt_epi8(_mm_setzero_si128(), after));
+  }
   SSE2_OP V PrevBytes(V x, V before) {
     return Or(_mm_slli_si128(x, 1), _mm_srli_si128(before, 15));
   }
