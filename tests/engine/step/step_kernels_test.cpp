@@ -122,11 +122,13 @@ struct Shape {
 // Widths: 32 (a cell's left and right neighbours in the same 4-byte group),
 // rows narrower than, equal to and a 4-byte tail past each vector width
 // (8, 16, 32, 64 bytes), and wide rows; heights from 2 (the rows above and
-// below are the same row) up.
+// below are the same row) up, over several bands of rows; and one world of
+// more than 128 KB, where the strips prefetch the next band.
 const Shape kShapes[] = {
     {32, 2},    {32, 3},   {32, 600},  {64, 2},    {96, 5},    {128, 17},  {160, 33},
     {256, 2},   {288, 64}, {480, 11},  {512, 3},   {544, 40},  {608, 7},   {992, 29},
     {1024, 2},  {1056, 90}, {1536, 4}, {2048, 21}, {2048, 70}, {4064, 3}, {4096, 2}, {4096, 37},
+    {1056, 1000},
 };
 
 const double kDensities[] = {0.0, 0.02, 0.25, 0.5, 0.75, 1.0};
