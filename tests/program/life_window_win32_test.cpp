@@ -22,6 +22,7 @@
 #include "framework/choose_color.h"
 #include "framework/exceptions.h"
 #include "framework/fault_injection.h"
+#include "support/command_line.h"
 #include "support/saver_module.h"
 #include "support/window_test_support.h"
 #include "store/diagnostic_files.h"
@@ -170,22 +171,24 @@ TEST_F(LifeWindow, ABitmapThatCannotBeAllocatedEndsConstructionLeavingNothingBeh
   EXPECT_TRUE(FileContents(DiagnosticFilePath(kRandBitsFileName)).empty());
 }
 
-// The whole way out of the program when the saver window cannot be built:
-// from the application's start-up through Run to the process start, which
-// turns the exception into a failure status once the application is gone.
-class TFailingLifeApp : public TScrnSavApp {
+// The whole way out of the program with a saver window of type Window: from
+// the application's start-up through Run to the process start, which turns an
+// exception into a failure status once the application is gone.
+template <class Window>
+class TTestLifeApp : public TScrnSavApp {
  public:
-  TFailingLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
+  TTestLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
 
  protected:
   void MakeSaverWindow() override {
-    saverWindow = new TLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr);
+    saverWindow = new Window(nullptr, "ScreenSaver.Cellarium", nullptr);
   }
   void MakeOptionsDialog() override {}
 };
 
-int RunFailingSaver() {
-  TFailingLifeApp app;
+template <class Window>
+int RunSaverWith() {
+  TTestLifeApp<Window> app;
   return app.Run();
 }
 
@@ -195,19 +198,17 @@ bool FailEveryBitmapObject(FaultPoint point) { return point == FaultPoint::kBitm
 TEST_F(LifeWindow, TheProgramEndsWithAFailureStatusWhenTheWorldCannotBeAllocated) {
   for (bool objectFails : {false, true}) {
     SCOPED_TRACE(objectFails ? "object" : "pixels");
-    char* line = GetCommandLineA();
-    const std::string original(line);
-    std::strncpy(line, "cellarium.scr /s", original.size());
     allocationsLeft = objectFails ? 3 : 1;
     outstanding = 0;
     TDib::SetAllocator(&FailingAllocate, &CountedRelease);
-    const FaultHook previousHook = SetFaultHook(objectFails ? &FailEveryBitmapObject : nullptr);
     const int cursor = CursorDisplayCount();
-
-    EXPECT_EQ(RunProgram(&RunFailingSaver), kExitFailure);
-
-    SetFaultHook(previousHook);
-    std::memcpy(line, original.c_str(), original.size() + 1);
+    {
+      const CommandLine line("cellarium.scr /s");
+      const FaultHook previousHook =
+          SetFaultHook(objectFails ? &FailEveryBitmapObject : nullptr);
+      EXPECT_EQ(RunProgram(&RunSaverWith<TLifeWindow>), kExitFailure);
+      SetFaultHook(previousHook);
+    }
     SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
     EXPECT_EQ(TApplication::Current(), nullptr);
     EXPECT_EQ(outstanding, 0);
@@ -228,36 +229,17 @@ class TSelfClosingLifeWindow : public TLifeWindow {
   }
 };
 
-class TSelfClosingLifeApp : public TScrnSavApp {
- public:
-  TSelfClosingLifeApp() : TScrnSavApp("Cellarium.Test.Saver") {}
-
- protected:
-  void MakeSaverWindow() override {
-    saverWindow = new TSelfClosingLifeWindow(nullptr, "ScreenSaver.Cellarium", nullptr);
-  }
-  void MakeOptionsDialog() override {}
-};
-
-int RunSelfClosingSaver() {
-  TSelfClosingLifeApp app;
-  return app.Run();
-}
-
 bool FailThreadStart(FaultPoint point) { return point == FaultPoint::kThreadStart; }
 
 TEST_F(LifeWindow, TheProgramEndsWithStatusZeroWhenItsThreadCannotStart) {
   if (!CanCreateWindows()) GTEST_SKIP() << "no display: no window can be created here";
-  char* line = GetCommandLineA();
-  const std::string original(line);
-  std::strncpy(line, "cellarium.scr /s", original.size());
-  const FaultHook previousHook = SetFaultHook(&FailThreadStart);
   const int cursor = CursorDisplayCount();
-
-  EXPECT_EQ(RunProgram(&RunSelfClosingSaver), 0);
-
-  SetFaultHook(previousHook);
-  std::memcpy(line, original.c_str(), original.size() + 1);
+  {
+    const CommandLine line("cellarium.scr /s");
+    const FaultHook previousHook = SetFaultHook(&FailThreadStart);
+    EXPECT_EQ(RunProgram(&RunSaverWith<TSelfClosingLifeWindow>), 0);
+    SetFaultHook(previousHook);
+  }
   SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
   EXPECT_EQ(CursorDisplayCount(), cursor);
   EXPECT_EQ(StoredValue("Seed1").size(), 4u);

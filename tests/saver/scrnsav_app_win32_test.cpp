@@ -9,6 +9,7 @@
 
 #include "saver/scrnsav_app.h"
 #include "saver/scrnsav_window.h"
+#include "support/command_line.h"
 #include "support/window_test_support.h"
 
 namespace {
@@ -49,23 +50,6 @@ class TTestSaverApp : public TScrnSavApp {
   TCountingSaverWindow* window = nullptr;
   int saverWindowsMade = 0;
   int optionsDialogsMade = 0;
-};
-
-// Replaces the process's command line for one test (the buffer
-// GetCommandLineA returns, which Run reads), and puts it back afterwards.
-class CommandLine {
- public:
-  explicit CommandLine(const char* text) : buffer(GetCommandLineA()), original(buffer) {
-    EXPECT_LT(std::strlen(text), original.size());
-    std::strncpy(buffer, text, original.size());
-  }
-  ~CommandLine() { std::memcpy(buffer, original.c_str(), original.size() + 1); }
-  CommandLine(const CommandLine&) = delete;
-  CommandLine& operator=(const CommandLine&) = delete;
-
- private:
-  char* buffer;
-  std::string original;
 };
 
 class ScrnSavApp : public ::testing::Test {
