@@ -82,6 +82,8 @@ TEST(RenderIntoDisplay, LayoutsPlaceCopiesOnlyInsideTheDisplay) {
        false, {{0, 0}, {416, 0}, {0, 300}, {416, 300}}},
       {"1024x604 tiled Z1 W2, overhang top", 1024, 604, 256, 152, 1, 2, 1, false, kDisplay, 0, 0, 1024, 604,
        false, {{0, 0}, {512, 0}, {0, 304}, {512, 304}}},
+      {"808x600 tiled Z1 W2, overhang right", 808, 600, 224, 150, 1, 2, 1, false, kDisplay, 0, 0, 808, 600,
+       false, {{0, 0}, {448, 0}, {0, 300}, {448, 300}}},
   };
   std::mt19937 rng(4);
   for (const LayoutCase& c : cases) {
