@@ -4,6 +4,11 @@
 set -uo pipefail
 wine=/usr/lib/wine/wine64
 [[ -x $wine ]] || { echo "error: $wine not found (Debian package wine64)" >&2; exit 127; }
+# Wine would run a Unix program too, but without passing on its exit status.
+if [[ $# -eq 0 || "$(head -c 2 "$1" 2>/dev/null)" != MZ ]]; then
+  echo "error: ${1:-no program given}: not a Windows program" >&2
+  exit 2
+fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup=""
 if [[ -z "${WINEPREFIX:-}" ]]; then

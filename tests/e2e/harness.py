@@ -589,6 +589,12 @@ def make_prefix(path, display, timeout=300):
     os.makedirs(path, exist_ok=True)
     prefix = Prefix(path, display)
     status, out = prefix.wine("wineboot", "-i", timeout=timeout)
+    if status != 0 and "try running the same command again" in out:
+        # Debian's Wine, finding its wineserver temporary directory in a bad
+        # state, repairs it and fails the command with a request to run it
+        # again; a second run is what it asks for.
+        prefix.kill()
+        status, out = prefix.wine("wineboot", "-i", timeout=timeout)
     prefix.kill()
     if status != 0 or not all(os.path.isfile(os.path.join(path, f)) for f in ("system.reg", "user.reg")):
         raise HarnessError(f"wineboot failed (status {status}): {out.strip()[-500:]}")
