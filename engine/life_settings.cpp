@@ -9,16 +9,12 @@ LifeSettings lifeSettings;
 namespace {
 
 // Applies the defaults taken on one side of building the rule table, in
-// default order.
+// table order.
 void ApplyDefaults(LifeSettings& settings, bool afterRuleTable) {
-  for (int step = 0; step < kSettingFieldCount; ++step) {
-    for (const SettingField& field : kSettingFields) {
-      if (field.defaultStep != step) continue;
-      if ((field.source == SettingDefault::kTicksAfterRuleTable) != afterRuleTable) continue;
-      field.set(settings, field.source == SettingDefault::kValue
-                              ? field.defaultValue
-                              : std::int64_t{TickCount()});
-    }
+  for (const SettingField& field : kSettingFields) {
+    if ((field.source == SettingDefault::kTicksAfterRuleTable) != afterRuleTable) continue;
+    field.set(settings, field.source == SettingDefault::kValue ? field.defaultValue
+                                                               : std::int64_t{TickCount()});
   }
 }
 
@@ -38,7 +34,4 @@ void LifeSettings::BuildRuleTable() {
   }
 }
 
-void LifeSettings::NormalizeSettings() {
-  if (ZoomFactor > WorldSize) ZoomFactor = WorldSize;
-  if (ZoomFactor == WorldSize) IsTiled = 0;
-}
+void LifeSettings::NormalizeSettings() { KeepZoomWithinWorld(ZoomFactor, WorldSize, IsTiled); }

@@ -7,9 +7,10 @@
 // Every user option of the saver, the two generator seeds handed on from one
 // run to the next, and the 512-entry next-state table. Field names are the
 // registry value names; kSettingFields below describes each stored field
-// once. Past loading (store/settings_store.h) every field lies within its
-// row's range and the record is normalised; the engine relies on that and
-// checks none of it again.
+// once. Loading (store/settings_store.h) leaves every field within its row's
+// range and the record normalised. The engine relies on the ranges without
+// checking them; the simulation thread normalises once more at its start,
+// which changes nothing in a record loading produced.
 struct LifeSettings {
   std::int32_t ZoomFactor;
   std::int32_t WorldSize;
@@ -26,18 +27,35 @@ struct LifeSettings {
   std::uint8_t MutateAtSteadyState;
   std::uint8_t ShowMutations;
   std::int32_t InitSize;
+  std::int32_t GenerationRate;  // most generations a second; 0: as fast as it goes
+  std::uint8_t AllMonitors;     // lay the world out across every monitor
 
-  // Every stored field from its row's default, in the rows' default order;
-  // the rule table is built between the last default taken before it and
-  // the tick-count reading taken after it (Seed2).
+  // Every stored field from its row's default, in table order; the rule
+  // table is built between the defaults read before it (Seed1's tick count
+  // among them) and the tick-count reading taken after it (Seed2).
   LifeSettings();
 
   // Life: born with three live neighbours, survives with two or three.
   void BuildRuleTable();
 
-  // ZoomFactor never above WorldSize; no tiling when they are equal.
+  // KeepZoomWithinWorld on the record's own fields.
   void NormalizeSettings();
 };
+
+// The magnified world never exceeds the display: the zoom is brought down to
+// the world size. Tiling needs a magnified world smaller than the display,
+// so it is cleared when the two are equal.
+constexpr std::int32_t ZoomWithinWorld(std::int32_t zoom, std::int32_t worldSize) {
+  return zoom > worldSize ? worldSize : zoom;
+}
+constexpr bool TilingPossible(std::int32_t zoom, std::int32_t worldSize) {
+  return zoom < worldSize;
+}
+template <typename Flag>
+constexpr void KeepZoomWithinWorld(std::int32_t& zoom, std::int32_t worldSize, Flag& tiled) {
+  zoom = ZoomWithinWorld(zoom, worldSize);
+  if (!TilingPossible(zoom, worldSize)) tiled = Flag{};
+}
 
 // How a value is held in the registry key.
 enum class SettingForm : std::uint8_t {
@@ -71,8 +89,7 @@ struct SettingField {
   std::int64_t defaultValue;
   std::int64_t min;
   std::int64_t max;
-  std::int8_t defaultStep;  // position in the constructor's order
-  std::int8_t optionStep;   // position among the options' writes; -1 if none
+  std::int8_t optionStep;  // position among the options' writes; -1 if none
   std::int64_t (*get)(const LifeSettings&);
   void (*set)(LifeSettings&, std::int64_t);
 };
@@ -95,7 +112,7 @@ void Set(LifeSettings& s, std::int64_t value) {
 template <auto Member>
 constexpr SettingField Row(const char* name, SettingForm form, SettingGroup group,
                            SettingDefault source, std::int64_t defaultValue, std::int64_t min,
-                           std::int64_t max, int defaultStep, int optionStep) {
+                           std::int64_t max, int optionStep) {
   return {name,
           form,
           group,
@@ -103,7 +120,6 @@ constexpr SettingField Row(const char* name, SettingForm form, SettingGroup grou
           defaultValue,
           min,
           max,
-          static_cast<std::int8_t>(defaultStep),
           static_cast<std::int8_t>(optionStep),
           &Get<Member>,
           &Set<Member>};
@@ -116,22 +132,30 @@ using S = LifeSettings;
 inline constexpr std::int64_t kMin = INT32_MIN;
 inline constexpr std::int64_t kMax = INT32_MAX;
 
+// Rows in the order loading reads the values. Saving the options writes
+// them in another order, kept from the first versions (WorldMutationRate
+// before the two mutation flags), hence the option step column. Defaults are
+// taken in row order; only the two tick-count readings of the seeds have an
+// order that shows, and their source column fixes it around the rule table.
+// A new option is a field above and a row here, at the end of the writes.
 // clang-format off
 inline constexpr SettingField kRows[] = {
-  //                 name                   form     group        default (source, value)      min   max         step: default, option
-  Row<&S::WorldSize>("WorldSize",           kWord,   kOption,     kValue, 1,                   0,    2,          2,  0),
-  Row<&S::InitSize>("InitSize",             kWord,   kOption,     kValue, 2,                   0,    2,          4,  1),
-  Row<&S::ZoomFactor>("ZoomFactor",         kWord,   kOption,     kValue, 1,                   0,    2,          1,  2),
-  Row<&S::IsTiled>("IsTiled",               kFlag,   kOption,     kValue, 0,                   0,    1,          3,  3),
+  //                 name                   form     group        default (source, value)      min   max         option step
+  Row<&S::WorldSize>("WorldSize",           kWord,   kOption,     kValue, 1,                   0,    2,           0),
+  Row<&S::InitSize>("InitSize",             kWord,   kOption,     kValue, 2,                   0,    2,           1),
+  Row<&S::ZoomFactor>("ZoomFactor",         kWord,   kOption,     kValue, 1,                   0,    2,           2),
+  Row<&S::IsTiled>("IsTiled",               kFlag,   kOption,     kValue, 0,                   0,    1,           3),
   Row<&S::MutateAtSteadyState>("MutateAtSteadyState",
-                                            kFlag,   kOption,     kValue, 1,                   0,    1,          6,  5),
-  Row<&S::ShowMutations>("ShowMutations",   kFlag,   kOption,     kValue, 0,                   0,    1,          7,  6),
+                                            kFlag,   kOption,     kValue, 1,                   0,    1,           5),
+  Row<&S::ShowMutations>("ShowMutations",   kFlag,   kOption,     kValue, 0,                   0,    1,           6),
   Row<&S::WorldMutationRate>("WorldMutationRate",
-                                            kWord,   kOption,     kValue, 4,                   0,    kMax,       5,  4),
-  Row<&S::RuleMutations>("RuleMutations",   kWord,   kLoadedOnly, kValue, 0,                   kMin, kMax,       9, -1),
-  Row<&S::Seed1>("Seed1",                   kWord,   kSeed,       kTicks, 0,                   kMin, kMax,       0, -1),
-  Row<&S::Seed2>("Seed2",                   kWord,   kSeed,       kTicksAfterRuleTable, 0,     kMin, kMax,      10, -1),
-  Row<&S::PixelColor>("PixelColor",         kColour, kOption,     kValue, kDefaultPixelColor,  0,    0x00FFFFFF, 8,  7),
+                                            kWord,   kOption,     kValue, 4,                   0,    kMax,        4),
+  Row<&S::RuleMutations>("RuleMutations",   kWord,   kLoadedOnly, kValue, 0,                   kMin, kMax,       -1),
+  Row<&S::Seed1>("Seed1",                   kWord,   kSeed,       kTicks, 0,                   kMin, kMax,       -1),
+  Row<&S::Seed2>("Seed2",                   kWord,   kSeed,       kTicksAfterRuleTable, 0,     kMin, kMax,      -1),
+  Row<&S::PixelColor>("PixelColor",         kColour, kOption,     kValue, kDefaultPixelColor,  0,    0x00FFFFFF,  7),
+  Row<&S::GenerationRate>("GenerationRate", kWord,   kOption,     kValue, 0,                   0,    kMax,        8),
+  Row<&S::AllMonitors>("AllMonitors",       kFlag,   kOption,     kValue, 0,                   0,    1,           9),
 };
 // clang-format on
 
@@ -139,8 +163,8 @@ inline constexpr SettingField kRows[] = {
 
 // The stored fields, in the order loading reads them. Shifts (WorldSize,
 // InitSize, ZoomFactor) are powers of two 0..2; flags 0 or 1; a mutation rate
-// of 0 means never; the seeds and RuleMutations are opaque words. The constructor takes the defaults by default
-// step, the options are written by option step.
+// of 0 means never, a generation rate of 0 no limit; the seeds and
+// RuleMutations are opaque words. The options are written by option step.
 inline constexpr const auto& kSettingFields = setting_access::kRows;
 inline constexpr int kSettingFieldCount = static_cast<int>(std::size(kSettingFields));
 

@@ -1,6 +1,7 @@
 #include "engine/simulation_loop.h"
 
 #include "engine/frame_layout.h"
+#include "engine/generation_pacer.h"
 #include "engine/mutation_policy.h"
 #include "engine/step/step_generation.h"
 #include "engine/tick_clock.h"
@@ -48,7 +49,11 @@ void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& rend
   }
   renderer.BeginDrawing();
   TimingSampler sampler(TickCount());
-  while (world.stopFlag.load() == 0) RunGeneration(world, settings, renderer, sampler);
+  GenerationPacer pacer(settings.GenerationRate, GenerationPacer::Clock::now());
+  while (world.stopFlag.load() == 0) {
+    RunGeneration(world, settings, renderer, sampler);
+    if (pacer.Limited()) WaitUntilDue(pacer.NextDue(GenerationPacer::Clock::now()), world.stopFlag);
+  }
   // Drawing ends while the window is certain to exist; the 1 that lets the
   // message thread destroy it comes last.
   renderer.EndDrawing();

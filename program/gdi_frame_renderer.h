@@ -4,8 +4,10 @@
 #include "engine/life_settings.h"
 #include "engine/frame_renderer.h"
 #include "engine/life_world.h"
+#include "saver/monitor_geometry.h"
 
 class TDib;
+class WorldBitmaps;
 
 // Draws the generations of the simulation thread straight into the saver
 // window through GDI: the client-area DC held from BeginDrawing to
@@ -23,10 +25,11 @@ class GdiFrameRenderer final : public FrameRenderer {
   GdiFrameRenderer(const GdiFrameRenderer&) = delete;
   GdiFrameRenderer& operator=(const GdiFrameRenderer&) = delete;
 
-  // The window and the bitmaps whose pixel memories the world points into
-  // (display may be null). Must precede BeginDrawing and may not overlap a
+  // The window, the bitmaps whose pixel memories the world points into, and
+  // the screen area the world is laid out for (its top-left corner is where
+  // the drawing starts). Must precede BeginDrawing and may not overlap a
   // drawing.
-  void Bind(HWND target, const TDib* worldA, const TDib* worldB, const TDib* display);
+  void Bind(HWND target, const WorldBitmaps& bitmaps, ScreenRect area);
 
   void BeginDrawing() override;
   void RenderFrame() override;
@@ -39,6 +42,7 @@ class GdiFrameRenderer final : public FrameRenderer {
   const TDib* worldBitmapA = nullptr;
   const TDib* worldBitmapB = nullptr;
   const TDib* displayBitmap = nullptr;
+  ScreenRect worldArea{0, 0, 0, 0};
 
   // Held by the simulation thread between BeginDrawing and EndDrawing.
   HDC dc = nullptr;

@@ -5,7 +5,7 @@
 #include "engine/frame_layout.h"
 #include "framework/dib.h"
 #include "framework/fault_injection.h"
-#include "saver/input_rules.h"
+#include "program/world_bitmaps.h"
 
 namespace {
 
@@ -52,12 +52,12 @@ GdiFrameRenderer::~GdiFrameRenderer() {
   if (palette != nullptr && dc == nullptr) DeleteObject(palette);
 }
 
-void GdiFrameRenderer::Bind(HWND target, const TDib* worldA, const TDib* worldB,
-                            const TDib* display) {
+void GdiFrameRenderer::Bind(HWND target, const WorldBitmaps& bitmaps, ScreenRect area) {
   window = target;
-  worldBitmapA = worldA;
-  worldBitmapB = worldB;
-  displayBitmap = display;
+  worldArea = area;
+  worldBitmapA = bitmaps.Bitmap(WorldBuffer::kWorldA);
+  worldBitmapB = bitmaps.Bitmap(WorldBuffer::kWorldB);
+  displayBitmap = bitmaps.Bitmap(WorldBuffer::kDisplay);
 }
 
 void GdiFrameRenderer::BeginDrawing() {
@@ -65,13 +65,13 @@ void GdiFrameRenderer::BeginDrawing() {
   dc = FaultInjected(FaultPoint::kDeviceContext) ? nullptr : GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
-  // The window covers every monitor and the world is laid out for the
-  // primary one: logical (0, 0) goes to the primary's corner. The other
-  // monitors keep the class brush's black.
+  // The window covers every monitor and the world is laid out for its area
+  // (the primary monitor, or all of them): logical (0, 0) goes to that
+  // area's corner. Whatever lies outside it keeps the class brush's black.
   RECT placed{};
   if (GetWindowRect(window, &placed)) {
-    const MousePosition origin = PrimaryOriginIn({placed.left, placed.top, placed.right,
-                                                  placed.bottom});
+    const ClientOffset origin =
+        AreaOriginIn(worldArea, {placed.left, placed.top, placed.right, placed.bottom});
     SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
   }
 

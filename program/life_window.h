@@ -1,11 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
-
 #include "program/gdi_frame_renderer.h"
 #include "engine/life_world.h"
-#include "framework/dib.h"
+#include "program/world_bitmaps.h"
 #include "saver/scrnsav_window.h"
 
 // The Life saver window. Its construction loads the settings, seeds the
@@ -42,9 +40,9 @@ class TLifeWindow : public TScrnSavWindow {
   void StopSimulation();
 
   LifeWorld world;
-  std::unique_ptr<TDib> worldBitmapA;
-  std::unique_ptr<TDib> worldBitmapB;
-  std::unique_ptr<TDib> displayBitmap;  // only when magnified or tiled
+  WorldBitmaps bitmaps;  // the display bitmap only when magnified or tiled
+  ScreenRect worldArea{0, 0, 0, 0};  // the monitor or monitors the world is laid out for
   GdiFrameRenderer renderer;
   HANDLE thread = nullptr;  // owned; closed once the thread has ended
+  bool fineTimer = false;   // a 1 ms timer period asked for while a paced run lasts
 };

@@ -1,43 +1,29 @@
 #include "program/life_window.h"
 
+#include <mmsystem.h>
 #include <process.h>
 
-#include <cstring>
 #include <ctime>
-#include <new>
 
+#include "program/dump_key.h"
 #include "saver/run_mode.h"
 #include "saver/scrnsav_app.h"
-#include "engine/frame_layout.h"
 #include "engine/life_settings.h"
 #include "engine/simulation_loop.h"
-#include "engine/soup.h"
 #include "engine/tick_clock.h"
-#include "engine/world_geometry.h"
-#include "framework/exceptions.h"
+#include "engine/world_setup.h"
 #include "framework/fault_injection.h"
 #include "store/diagnostic_files.h"
 #include "store/settings_store.h"
 
 namespace {
 
-// A 1-bit bitmap for the world; any allocation failure on the way, of the
-// object or of its pixels, is the framework's out-of-memory exception.
-std::unique_ptr<TDib> MakeBitmap(std::int32_t width, std::int32_t height, TDib::ColorUse use) {
-  try {
-    if (FaultInjected(FaultPoint::kBitmapObject)) throw std::bad_alloc();
-    return std::make_unique<TDib>(width, height, use);
-  } catch (const std::bad_alloc&) {
-    throw TXOutOfMemory();
-  }
-}
-
 void YieldTimeSlice() { Sleep(0); }
 
 }  // namespace
 
 TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTANCE instance)
-    : TScrnSavWindow(parentWindow, windowTitle, instance), renderer(world, lifeSettings) {
+    : TScrnSavWindow(parentWindow, windowTitle, instance), bitmaps(lifeSettings), renderer(world, lifeSettings) {
   auto* application = dynamic_cast<TScrnSavApp*>(GetApplication());
   if (application != nullptr) application->SetIdleStepMode(-1);
 
@@ -46,28 +32,11 @@ TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTAN
                        static_cast<std::int32_t>(TickCount() ^
                                                  static_cast<std::uint32_t>(lifeSettings.Seed2)));
 
-  const WorldGeometry geometry = ComputeWorldGeometry(
-      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), lifeSettings);
-  worldBitmapA = MakeBitmap(geometry.worldCols, geometry.worldRows, TDib::ColorUse::Rgb);
-  worldBitmapA->SetColor(0, RGB(0, 0, 0));
-  worldBitmapA->SetColor(1, lifeSettings.PixelColor);
-  worldBitmapB = MakeBitmap(geometry.worldCols, geometry.worldRows, TDib::ColorUse::Rgb);
-  worldBitmapB->SetColor(0, RGB(0, 0, 0));
-  worldBitmapB->SetColor(1, lifeSettings.PixelColor);
-  if (NeedsDisplayBuffer(lifeSettings)) {
-    displayBitmap = MakeBitmap(geometry.displayWidth, geometry.displayHeight,
-                               TDib::ColorUse::PaletteIndices);
-    displayBitmap->SetIndex(0, 0);
-    displayBitmap->SetIndex(1, 1);
-  }
-
-  SetUpWorld(world, geometry, lifeSettings, worldBitmapA->Bits(), worldBitmapB->Bits(),
-             displayBitmap ? displayBitmap->Bits() : nullptr);
-  FillSoup(world.currentBits, world.worldCols, world.worldRows, lifeSettings.InitSize,
-           world.generator);
-  // The second buffer starts dead, so the first step's change count is
-  // measured against an empty world rather than whatever memory held.
-  std::memset(world.nextBits, 0, worldBitmapB->ImageSize());
+  worldArea = WorldArea(lifeSettings.AllMonitors != 0,
+                        {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                        CoveredRect());
+  BuildWorld(world, worldArea.right - worldArea.left, worldArea.bottom - worldArea.top,
+             lifeSettings, bitmaps);
 
   // Defined values for a window closed before its thread ever ran: nothing
   // to wait for, and a run too short to have a rate.
@@ -94,14 +63,16 @@ TLifeWindow::~TLifeWindow() {
 
   world.currentBits = world.nextBits = world.displayBits = nullptr;
   world.worldBitsA = world.worldBitsB = nullptr;
-  worldBitmapA.reset();
-  worldBitmapB.reset();
-  displayBitmap.reset();
+  bitmaps.Release();
 }
 
 void TLifeWindow::PrepareWindow() {
   TScrnSavWindow::PrepareWindow();
-  renderer.Bind(Handle(), worldBitmapA.get(), worldBitmapB.get(), displayBitmap.get());
+  renderer.Bind(Handle(), bitmaps, worldArea);
+  // A paced run sleeps between generations; at the default timer period of
+  // about 15.6 ms a sleep ends on the next tick, far too coarse for 60
+  // generations a second. The 1 ms period is given back when the run stops.
+  if (lifeSettings.GenerationRate > 0) fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
   PrepareSimulationStart(world, std::time(nullptr));
   const std::uintptr_t started =
       FaultInjected(FaultPoint::kThreadStart)
@@ -128,6 +99,10 @@ void TLifeWindow::StopSimulation() {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     thread = nullptr;
+  }
+  if (fineTimer) {
+    timeEndPeriod(1);
+    fineTimer = false;
   }
 }
 

@@ -31,16 +31,6 @@ bool IsScreenSaveCommand(std::uintptr_t wParam) { return (wParam & 0xFFF0u) == 0
 
 std::uint32_t RecordedKey(std::uintptr_t wParam) { return static_cast<std::uint32_t>(wParam); }
 
-bool KeyWritesDump(std::uint32_t lastKey) { return lastKey == kDumpKey; }
-
-ScreenRect SaverWindowRect(ScreenRect virtualScreen, ScreenRect desktop) {
-  const bool known =
-      virtualScreen.right > virtualScreen.left && virtualScreen.bottom > virtualScreen.top;
-  return known ? virtualScreen : desktop;
-}
-
 MousePosition ScreenPositionOf(MousePosition client, ScreenRect window) {
   return {client.x + window.left, client.y + window.top};
 }
-
-MousePosition PrimaryOriginIn(ScreenRect window) { return {-window.left, -window.top}; }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "saver/monitor_geometry.h"
+
 // The decisions of the saver window's input handling, free of the platform:
 // how a message's parameters decode, and whether the message closes the
 // saver.
@@ -34,29 +36,7 @@ bool IsScreenSaveCommand(std::uintptr_t wParam);
 // records nothing.
 std::uint32_t RecordedKey(std::uintptr_t wParam);
 
-// ---- every monitor covered
-// A rectangle in screen coordinates: the primary monitor's top-left corner
-// is (0, 0); other monitors may lie at negative coordinates.
-struct ScreenRect {
-  std::int32_t left;
-  std::int32_t top;
-  std::int32_t right;
-  std::int32_t bottom;
-};
-
-// The saver window covers the virtual screen, every monitor; when that is
-// unknown (an empty rectangle) it covers the desktop window's rectangle.
-ScreenRect SaverWindowRect(ScreenRect virtualScreen, ScreenRect desktop);
-
 // A mouse message's client position in screen coordinates, for a window
 // placed at window: jumps are measured there, where the remembered cursor
 // position lives, on whichever monitor the pointer is.
 MousePosition ScreenPositionOf(MousePosition client, ScreenRect window);
-
-// Where the primary monitor's top-left corner lies in the client area of a
-// window placed at window: the drawing's origin.
-MousePosition PrimaryOriginIn(ScreenRect window);
-
-// The key that makes the window dump the world on the way out: S (0x53).
-inline constexpr std::uint32_t kDumpKey = 0x53;
-bool KeyWritesDump(std::uint32_t lastKey);

@@ -32,6 +32,9 @@ class TScrnSavWindow : public TFrameWindow {
   void FillWindowClass(WNDCLASSA& windowClass) override;
 
  protected:
+  // The screen rectangle the window covers once prepared: every monitor.
+  static ScreenRect CoveredRect();
+
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:

@@ -13,15 +13,19 @@ void TScrnSavWindow::PrepareWindow() {
   TFrameWindow::PrepareWindow();
   POINT cursor{};
   if (GetCursorPos(&cursor)) lastMousePos = {cursor.x, cursor.y};
+  placed = CoveredRect();
+  SetWindowPos(Handle(), HWND_TOP, placed.left, placed.top, placed.right - placed.left,
+               placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+ScreenRect TScrnSavWindow::CoveredRect() {
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
   const std::int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN);
   const std::int32_t top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  placed = SaverWindowRect({left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
-                           {desktop.left, desktop.top, desktop.right, desktop.bottom});
-  SetWindowPos(Handle(), HWND_TOP, placed.left, placed.top, placed.right - placed.left,
-               placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  return SaverWindowRect({left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                          top + GetSystemMetrics(SM_CYVIRTUALSCREEN)},
+                         {desktop.left, desktop.top, desktop.right, desktop.bottom});
 }
 
 void TScrnSavWindow::IdleStep() {}

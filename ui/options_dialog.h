@@ -37,9 +37,11 @@ class TLifeDlg : public TDialog {
   THSlider ZoomSlider;
   THSlider InitSizeSlider;
   THSlider MutationRateSlider;
+  THSlider SpeedSlider;
   TCheckBox TileCheck;
   TCheckBox SteadyStateCheck;
   TCheckBox ShowMutationsCheck;
+  TCheckBox AllMonitorsCheck;
   LifeSettings Settings;
   TChooseColorDialog::TData ColorChoice;
   // The chooser's custom colours: black at first, kept from one opening to

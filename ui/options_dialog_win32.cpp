@@ -26,9 +26,11 @@ TLifeDlg::TLifeDlg(TWindow* parentWindow)
       ZoomSlider(this, IDC_ZOOM_FACTOR),
       InitSizeSlider(this, IDC_INIT_SIZE),
       MutationRateSlider(this, IDC_MUTATION_RATE),
+      SpeedSlider(this, IDC_GENERATION_RATE),
       TileCheck(this, IDC_TILE_WORLD),
       SteadyStateCheck(this, IDC_STEADY_STATE),
-      ShowMutationsCheck(this, IDC_SHOW_MUTATIONS) {
+      ShowMutationsCheck(this, IDC_SHOW_MUTATIONS),
+      AllMonitorsCheck(this, IDC_ALL_MONITORS) {
   ColorChoice.Flags = CC_RGBINIT | CC_FULLOPEN;
   ColorChoice.Color = 0;
   ColorChoice.CustColors = CustomColors.data();
@@ -51,7 +53,8 @@ void TLifeDlg::PrepareWindow() {
   } sliders[] = {{&WorldSizeSlider, kWorldSizeSlider, shown.worldSize},
                  {&ZoomSlider, kZoomSlider, shown.zoom},
                  {&InitSizeSlider, kInitSizeSlider, shown.initSize},
-                 {&MutationRateSlider, kRateSlider, shown.mutationRate}};
+                 {&MutationRateSlider, kRateSlider, shown.mutationRate},
+                 {&SpeedSlider, kSpeedSlider, shown.speed}};
   for (const auto& [slider, range, position] : sliders) {
     slider->SetRange(range.low, range.high);
     slider->SetTicFrequency(1);
@@ -64,6 +67,7 @@ void TLifeDlg::PrepareWindow() {
   if (shown.steadyStateChecked) SteadyStateCheck.Check();
   if (!shown.steadyStateEnabled) SteadyStateCheck.Enable(false);
   if (!shown.showMutationsEnabled) ShowMutationsCheck.Enable(false);
+  if (shown.allMonitorsChecked) AllMonitorsCheck.Check();
   ColorChoice.Color = Settings.PixelColor;
 }
 
@@ -76,6 +80,8 @@ void TLifeDlg::AcceptControls(int code) {
   chosen.steadyStateChecked = SteadyStateCheck.IsChecked();
   chosen.mutationRate = MutationRateSlider.GetPosition();
   chosen.showMutationsChecked = ShowMutationsCheck.IsChecked();
+  chosen.speed = SpeedSlider.GetPosition();
+  chosen.allMonitorsChecked = AllMonitorsCheck.IsChecked();
   AcceptControlStates(chosen, Settings);
   SaveSettings(Settings);
   TDialog::AcceptControls(code);

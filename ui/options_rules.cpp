@@ -30,6 +30,20 @@ std::int32_t RateForPosition(int position, bool steadyState) {
   return std::int32_t{1} << (steadyState ? steps : 2 * steps);
 }
 
+int SpeedPositionFor(std::int32_t generationRate) {
+  constexpr std::int64_t fastestLimited = kSpeedRates[kSpeedPositionMax - 1];
+  if (generationRate <= 0 || generationRate > 2 * fastestLimited) return kSpeedPositionMax;
+  // Nearest by ratio: r is nearer to a than to b (a < b) when r * r < a * b.
+  const std::int64_t r = generationRate;
+  int position = 0;
+  for (int p = 1; p < kSpeedPositionMax; ++p) {
+    if (r * r >= std::int64_t{kSpeedRates[p - 1]} * kSpeedRates[p]) position = p;
+  }
+  return position;
+}
+
+std::int32_t SpeedForPosition(int position) { return kSpeedRates[Within(kSpeedSlider, position)]; }
+
 OptionsControls ControlsFor(const LifeSettings& settings) {
   OptionsControls c;
   c.worldSize = settings.WorldSize;
@@ -38,22 +52,25 @@ OptionsControls ControlsFor(const LifeSettings& settings) {
   const bool steady = settings.MutateAtSteadyState != 0;
   c.mutationRate = RatePositionFor(settings.WorldMutationRate, steady);
   c.tileChecked = settings.IsTiled != 0;
-  c.tileEnabled = c.worldSize != c.zoom;
+  c.tileEnabled = TilingPossible(c.zoom, c.worldSize);
   c.showMutationsChecked = settings.ShowMutations != 0;
   c.steadyStateChecked = steady;
   c.steadyStateEnabled = c.mutationRate != 0;
   c.showMutationsEnabled = c.mutationRate != 0;
+  c.speed = SpeedPositionFor(settings.GenerationRate);
+  c.allMonitorsChecked = settings.AllMonitors != 0;
   return c;
 }
 
 void TrackWorldSize(OptionsControls& controls) {
-  if (controls.zoom > controls.worldSize) controls.zoom = controls.worldSize;
-  controls.tileEnabled = controls.zoom != controls.worldSize;
+  controls.zoom = ZoomWithinWorld(controls.zoom, controls.worldSize);
+  controls.tileEnabled = TilingPossible(controls.zoom, controls.worldSize);
 }
 
 void TrackZoom(OptionsControls& controls) {
+  // The zoom the user chose stays; the world grows to hold it.
   if (controls.zoom > controls.worldSize) controls.worldSize = controls.zoom;
-  controls.tileEnabled = controls.zoom != controls.worldSize;
+  controls.tileEnabled = TilingPossible(controls.zoom, controls.worldSize);
 }
 
 void TrackMutationRate(OptionsControls& controls) {
@@ -65,12 +82,14 @@ void TrackMutationRate(OptionsControls& controls) {
 void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings) {
   settings.WorldSize = Within(kWorldSizeSlider, controls.worldSize);
   settings.ZoomFactor = Within(kZoomSlider, controls.zoom);
-  if (settings.ZoomFactor > settings.WorldSize) settings.ZoomFactor = settings.WorldSize;
-  settings.IsTiled = Flag(controls.tileChecked && settings.ZoomFactor != settings.WorldSize);
+  settings.IsTiled = Flag(controls.tileChecked);
+  KeepZoomWithinWorld(settings.ZoomFactor, settings.WorldSize, settings.IsTiled);
   settings.InitSize = Within(kInitSizeSlider, controls.initSize);
   settings.MutateAtSteadyState = Flag(controls.steadyStateChecked);
   // The box as it is now, not as loaded, picks the table.
   settings.WorldMutationRate =
       RateForPosition(controls.mutationRate, settings.MutateAtSteadyState != 0);
   settings.ShowMutations = Flag(controls.showMutationsChecked);
+  settings.GenerationRate = SpeedForPosition(controls.speed);
+  settings.AllMonitors = Flag(controls.allMonitorsChecked);
 }

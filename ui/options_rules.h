@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <iterator>
 
 #include "engine/life_settings.h"
 
@@ -35,6 +36,20 @@ int RatePositionFor(std::int32_t rate, bool steadyState);
 // generation counts. Positions outside 0..3 are clamped first.
 std::int32_t RateForPosition(int position, bool steadyState);
 
+// The speed slider's positions, slow to fast: generations a second, the last
+// (0) as fast as the machine goes.
+inline constexpr std::int32_t kSpeedRates[] = {5, 10, 30, 60, 120, 0};
+inline constexpr int kSpeedPositionMax = static_cast<int>(std::size(kSpeedRates)) - 1;
+inline constexpr SliderRange kSpeedSlider = {0, kSpeedPositionMax};
+
+// Speed slider position for a stored GenerationRate: the position whose rate
+// is nearest by ratio; 0 (no limit), or more than twice the fastest limited
+// rate, is the last position. A position's own rate maps back to it.
+int SpeedPositionFor(std::int32_t generationRate);
+
+// GenerationRate for a speed slider position; outside 0..max, the nearer end.
+std::int32_t SpeedForPosition(int position);
+
 // What the dialog's controls show: slider positions and the check boxes'
 // check and enable states.
 struct OptionsControls {
@@ -48,6 +63,8 @@ struct OptionsControls {
   bool steadyStateEnabled = true;
   bool showMutationsChecked = false;
   bool showMutationsEnabled = true;
+  int speed = 0;
+  bool allMonitorsChecked = false;
 };
 
 // Controls as set up from settings as loading leaves them (each shift within
@@ -67,6 +84,6 @@ void TrackMutationRate(OptionsControls& controls);
 // OK: the control states written into the settings. A position outside its
 // slider counts as the nearer end. Zoom is kept within the world size and
 // tiling needs them to differ, whatever the sliders show. Disabled boxes
-// count with the check they show. The seeds, RuleMutations and the colour
-// are untouched.
+// count with the check they show. The speed is its position's rate. The
+// seeds, RuleMutations and the colour are untouched.
 void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings);

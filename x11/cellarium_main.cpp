@@ -25,14 +25,11 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <vector>
 
-#include "engine/frame_layout.h"
 #include "engine/life_world.h"
 #include "engine/simulation_loop.h"
-#include "engine/soup.h"
 #include "engine/tick_clock.h"
-#include "engine/world_geometry.h"
+#include "engine/world_setup.h"
 #include "x11/module_options.h"
 #include "x11/x11_frame_renderer.h"
 
@@ -88,19 +85,11 @@ class Session {
   // loop. A world or image that cannot be had leaves the window as it is.
   void Start(Display* drawing, Window window, int width, int height, unsigned long black,
              unsigned long live) {
-    const WorldGeometry geometry = ComputeWorldGeometry(width, height, settings);
     try {
-      bitsA.assign(static_cast<std::size_t>(WorldBytes(geometry)), 0);
-      bitsB.assign(bitsA.size(), 0);
-      displayBits.assign(
-          NeedsDisplayBuffer(settings) ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0, 0);
+      BuildWorld(world, width, height, settings, buffers);
     } catch (const std::bad_alloc&) {
       return;
     }
-    SetUpWorld(world, geometry, settings, bitsA.data(), bitsB.data(),
-               displayBits.empty() ? nullptr : displayBits.data());
-    FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
-             world.generator);
     if (!renderer.Prepare(drawing, window, black, live)) return;
     usesShm = renderer.UsesShm();
 
@@ -134,9 +123,7 @@ class Session {
   LifeWorld world;
   LifeSettings& settings;
   X11FrameRenderer renderer;
-  // Both world buffers start dead, so the first step's change count is
-  // measured against an empty world.
-  std::vector<std::uint8_t> bitsA, bitsB, displayBits;
+  WorldBufferVectors buffers;
   std::thread thread;
   std::uint32_t startTick = 0;
   std::uint32_t elapsed = 0;

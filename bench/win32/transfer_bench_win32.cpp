@@ -1,18 +1,19 @@
-// Transfers one screen-sized 1-bit palette-index bitmap to a full-screen
-// pop-up as fast as it can, the way the saver draws a zoomed frame (a
-// worker thread, the window's DC with a two-entry palette, one
-// SetDIBitsToDevice per frame, the process at idle priority), and prints the
-// rate. Nothing is computed between transfers: the rate is the ceiling the
-// saver's LastRate can approach.
+// Draws through the saver's own renderer (GdiFrameRenderer: a worker
+// thread, the window's DC with the two-entry palette, one SetDIBitsToDevice
+// per frame, the process at idle priority) into a full-screen pop-up as fast
+// as it can, and prints the rate. The world is the saver's at this screen
+// size with the default settings (half size, drawn 2x2). Without "frames"
+// nothing is stepped: the same generation is composed and transferred again
+// and again, and the rate is the ceiling the saver's LastRate can approach.
 //
-// With "frames" it runs the saver's own generation loop instead (default
-// settings, the world and bitmaps sized for this screen as the saver sizes
-// them, RunGeneration with a renderer that composes and transfers as the
-// saver's does) and times every frame by phase: the step, composing the
-// display bitmap, the transfer, and everything else of the generation. The
-// step is timed on a shadow copy of the same generation just before the
-// loop's own step, so the loop itself is the shipped code, untouched (the
-// rate printed then counts the shadow steps too; the phase table does not).
+// With "frames" it runs the saver's own generation loop instead
+// (RunGeneration with that renderer) and times every frame by phase: the
+// step, composing the display bitmap, the transfer, and everything else of
+// the generation. The step and the composing are timed on shadow runs of the
+// same work just before the loop's own, so the loop itself is the shipped
+// code, untouched; the transfer is the renderer's frame less its composing.
+// (The rate printed then counts the shadow work too; the phase table does
+// not.)
 //
 //   transfer_bench.exe [seconds] [frames]     (default 10 seconds)
 //   prints: "<rate> transfers/sec (<width>x<height>, <frames> frames in <ms> ms)"
@@ -24,7 +25,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "engine/frame_layout.h"
@@ -32,30 +32,25 @@
 #include "engine/life_settings.h"
 #include "engine/life_world.h"
 #include "engine/simulation_loop.h"
-#include "engine/soup.h"
 #include "engine/step/step_generation.h"
 #include "engine/tick_clock.h"
 #include "engine/timing_sampler.h"
 #include "engine/world_geometry.h"
-#include "framework/dib.h"
+#include "engine/world_setup.h"
+#include "program/gdi_frame_renderer.h"
+#include "program/world_bitmaps.h"
 
 namespace {
 
 struct Bench {
   HWND window = nullptr;
-  const TDib* bitmap = nullptr;
   DWORD durationMs = 10000;
   std::atomic<long> frames{0};
   DWORD elapsedMs = 0;
+  std::int32_t width = 0, height = 0;  // of the drawing area
   bool generations = false;  // the saver's loop, timed by phase
   // Performance-counter ticks summed over the frames, per phase.
-  long long stepTicks = 0, composeTicks = 0, transferTicks = 0, totalTicks = 0;
-};
-
-struct TwoEntryPalette {
-  WORD version;
-  WORD entryCount;
-  PALETTEENTRY entries[2];
+  long long stepTicks = 0, composeTicks = 0, drawTicks = 0, totalTicks = 0;
 };
 
 long long Now() {
@@ -64,74 +59,45 @@ long long Now() {
   return counter.QuadPart;
 }
 
-// The saver's world at this screen size with the default settings.
+// The saver's world at this screen size with the default settings, in the
+// saver's bitmaps, drawn by the saver's renderer.
 struct SaverWorld {
   LifeSettings settings;
   LifeWorld world;
-  std::unique_ptr<TDib> bitmapA, bitmapB, display;
+  WorldBitmaps bitmaps{settings};
+  GdiFrameRenderer renderer{world, settings};
   std::vector<std::uint8_t> shadow;  // the timed step's destination
 
-  SaverWorld(int screenWidth, int screenHeight) {
+  SaverWorld(HWND window, int screenWidth, int screenHeight) {
     settings.NormalizeSettings();
-    const WorldGeometry geometry = ComputeWorldGeometry(screenWidth, screenHeight, settings);
-    bitmapA = std::make_unique<TDib>(geometry.worldCols, geometry.worldRows, TDib::ColorUse::Rgb);
-    bitmapB = std::make_unique<TDib>(geometry.worldCols, geometry.worldRows, TDib::ColorUse::Rgb);
-    for (TDib* bitmap : {bitmapA.get(), bitmapB.get()}) {
-      bitmap->SetColor(0, RGB(0, 0, 0));
-      bitmap->SetColor(1, settings.PixelColor);
-    }
-    if (NeedsDisplayBuffer(settings)) {
-      display = std::make_unique<TDib>(geometry.displayWidth, geometry.displayHeight,
-                                       TDib::ColorUse::PaletteIndices);
-      display->SetIndex(0, 0);
-      display->SetIndex(1, 1);
-    }
     world.generator.Seed(settings.Seed1, settings.Seed2);
-    SetUpWorld(world, geometry, settings, bitmapA->Bits(), bitmapB->Bits(),
-               display ? display->Bits() : nullptr);
-    FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
-             world.generator);
-    std::memset(world.nextBits, 0, bitmapB->ImageSize());
-    shadow.assign(bitmapB->ImageSize(), 0);
+    const WorldGeometry geometry =
+        BuildWorld(world, screenWidth, screenHeight, settings, bitmaps);
+    shadow.assign(static_cast<std::size_t>(WorldBytes(geometry)), 0);
+    renderer.Bind(window, bitmaps, {0, 0, screenWidth, screenHeight});
   }
 };
 
-// Composes and transfers each frame the way the saver's renderer does,
-// timing the two.
+// The saver's renderer, its frames timed whole.
 class TimedRenderer final : public FrameRenderer {
  public:
-  TimedRenderer(SaverWorld& saverWorld, HDC targetDc, Bench& benchTotals)
-      : saver(saverWorld), dc(targetDc), bench(benchTotals) {}
+  TimedRenderer(GdiFrameRenderer& shipped, Bench& benchTotals)
+      : renderer(shipped), bench(benchTotals) {}
   void BeginDrawing() override {}
   void EndDrawing() override {}
   void RenderFrame() override {
     const long long start = Now();
-    const FrameTransfer transfer = RenderIntoDisplay(saver.world, saver.settings);
-    const long long composed = Now();
-    const TDib* bitmap = transfer.source == TransferSource::kWorldA   ? saver.bitmapA.get()
-                         : transfer.source == TransferSource::kWorldB ? saver.bitmapB.get()
-                         : transfer.source == TransferSource::kDisplay ? saver.display.get()
-                                                                       : nullptr;
-    if (bitmap != nullptr)
-      SetDIBitsToDevice(dc, transfer.left, transfer.top,
-                        static_cast<DWORD>(transfer.right - transfer.left),
-                        static_cast<DWORD>(transfer.bottom - transfer.top), 0, 0, 0,
-                        static_cast<UINT>(bitmap->Height()), transfer.bits, bitmap->Info(),
-                        bitmap->Usage());
-    const long long transferred = Now();
-    bench.composeTicks += composed - start;
-    bench.transferTicks += transferred - composed;
+    renderer.RenderFrame();
+    bench.drawTicks += Now() - start;
   }
 
  private:
-  SaverWorld& saver;
-  HDC dc;
+  GdiFrameRenderer& renderer;
   Bench& bench;
 };
 
-long RunGenerations(Bench& bench, HDC dc) {
-  SaverWorld saver(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  TimedRenderer renderer(saver, dc, bench);
+long RunGenerations(Bench& bench, SaverWorld& saver) {
+  TimedRenderer timed(saver.renderer, bench);
   TimingSampler sampler(TickCount());
   LifeWorld& world = saver.world;
   const DWORD start = GetTickCount();
@@ -142,10 +108,13 @@ long RunGenerations(Bench& bench, HDC dc) {
     StepGeneration(world.currentBits, saver.shadow.data(), world.worldCols, world.worldRows,
                    saver.settings.RuleTable);
     const long long stepped = Now();
-    RunGeneration(world, saver.settings, renderer, sampler);
+    RenderIntoDisplay(world, saver.settings);
+    const long long composed = Now();
+    RunGeneration(world, saver.settings, timed, sampler);
     const long long end = Now();
     bench.stepTicks += stepped - begin;
-    bench.totalTicks += end - stepped;  // the generation, its own step included
+    bench.composeTicks += composed - stepped;
+    bench.totalTicks += end - composed;  // the generation, its own step and frame included
     ++count;
     now = GetTickCount();
   }
@@ -154,33 +123,23 @@ long RunGenerations(Bench& bench, HDC dc) {
 
 unsigned __stdcall TransferThread(void* argument) {
   Bench& bench = *static_cast<Bench*>(argument);
-  HDC dc = GetDC(bench.window);
-  const TwoEntryPalette entries{0x300, 2, {{0, 0, 0, 0}, {48, 255, 255, 0}}};
-  HPALETTE palette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
-  HPALETTE previous = SelectPalette(dc, palette, FALSE);
-  RealizePalette(dc);
-
-  const TDib& dib = *bench.bitmap;
+  SaverWorld saver(bench.window, bench.width, bench.height);
+  saver.renderer.BeginDrawing();
   const DWORD start = GetTickCount();
   long count = 0;
   if (bench.generations) {
-    count = RunGenerations(bench, dc);
+    count = RunGenerations(bench, saver);
   } else {
     DWORD now = start;
     while (now - start < bench.durationMs) {
-      SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(dib.Width()),
-                        static_cast<DWORD>(dib.Height()), 0, 0, 0,
-                        static_cast<UINT>(dib.Height()), dib.Bits(), dib.Info(), dib.Usage());
+      saver.renderer.RenderFrame();
       ++count;
       now = GetTickCount();
     }
   }
   bench.elapsedMs = GetTickCount() - start;
   bench.frames.store(count);
-
-  SelectPalette(dc, previous, FALSE);
-  ReleaseDC(bench.window, dc);
-  DeleteObject(palette);
+  saver.renderer.EndDrawing();
   PostMessageA(bench.window, WM_CLOSE, 0, 0);
   return 0;
 }
@@ -216,21 +175,8 @@ int main(int argc, char** argv) {
 
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  const int width = (screenWidth + 31) & ~31;
-  const int height = (screenHeight + 1) & ~1;
-  TDib dib(width, height, TDib::ColorUse::PaletteIndices);
-  dib.SetIndex(0, 0);
-  dib.SetIndex(1, 1);
-  // A fixed speckle, about one pixel in four lit, so the transfer carries
-  // real content rather than a blank page.
-  std::uint32_t state = 12345;
-  for (std::size_t i = 0; i < dib.ImageSize(); ++i) {
-    state = state * 1103515245u + 12345u;
-    const std::uint8_t a = static_cast<std::uint8_t>(state >> 24);
-    state = state * 1103515245u + 12345u;
-    dib.Bits()[i] = static_cast<std::uint8_t>(a & (state >> 24));
-  }
-  bench.bitmap = &dib;
+  bench.width = screenWidth;
+  bench.height = screenHeight;
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = &BenchWindowProcedure;
@@ -264,20 +210,21 @@ int main(int argc, char** argv) {
   const long frames = bench.frames.load();
   const double seconds = bench.elapsedMs / 1000.0;
   std::printf("%.2f transfers/sec (%dx%d, %ld frames in %lu ms)\n",
-              seconds > 0 ? frames / seconds : 0.0, width, height, frames,
+              seconds > 0 ? frames / seconds : 0.0, screenWidth, screenHeight, frames,
               static_cast<unsigned long>(bench.elapsedMs));
   if (bench.generations && frames > 0) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    // A frame is one RunGeneration; its step is taken to cost what the
-    // shadow step just before it did.
+    // A frame is one RunGeneration; its step and its composing are taken to
+    // cost what the shadow runs just before it did.
     const auto perFrame = [frames](long long ticks) {
       return static_cast<double>(ticks) / static_cast<double>(frames);
     };
     const double total = perFrame(bench.totalTicks);
     const double phases[] = {
-        perFrame(bench.stepTicks), perFrame(bench.composeTicks), perFrame(bench.transferTicks),
-        perFrame(bench.totalTicks - bench.stepTicks - bench.composeTicks - bench.transferTicks)};
+        perFrame(bench.stepTicks), perFrame(bench.composeTicks),
+        perFrame(bench.drawTicks - bench.composeTicks),
+        perFrame(bench.totalTicks - bench.stepTicks - bench.drawTicks)};
     const char* names[] = {"step", "compose", "transfer", "everything else"};
     std::printf("%-16s %12s %7s\n", "phase", "us/frame", "share");
     for (int i = 0; i < 4; ++i)

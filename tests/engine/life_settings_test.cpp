@@ -44,6 +44,8 @@ TEST(LifeSettings, ConstructsDefaultsAndReadsTheClockAroundTheTable) {
   EXPECT_EQ(s.MutateAtSteadyState, 1);
   EXPECT_EQ(s.ShowMutations, 0);
   EXPECT_EQ(s.InitSize, 2);
+  EXPECT_EQ(s.GenerationRate, 0);
+  EXPECT_EQ(s.AllMonitors, 0);
   // Two readings: the first before the table, the second after it.
   EXPECT_EQ(s.Seed1, -2);
   EXPECT_EQ(s.Seed2, -1);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/mutation_policy.h"
+#include "engine/generation_pacer.h"
 #include "engine/simulation_loop.h"
 #include "engine/tick_clock.h"
 #include "support/life_model.h"
@@ -257,6 +258,29 @@ void AcknowledgeOnThirdYield() {
 }
 }  // namespace
 
+TEST(GenerationPacer, KeepsOneScheduleAndStartsAgainAfterAStall) {
+  using std::chrono::milliseconds;
+  const GenerationPacer::Clock::time_point t0{};
+  GenerationPacer pacer(50, t0);  // 20 ms apart
+  ASSERT_TRUE(pacer.Limited());
+  struct Step {
+    int endedAt, due;  // ms after the start
+  } steps[] = {
+      {3, 20},   // early: wait for the schedule
+      {25, 40},  // a wait that overran is made up by the next one
+      {41, 60},
+      {105, 105},  // more than one interval behind: no burst, a new schedule
+      {106, 125},
+      {150, 145},  // behind by less: due already, and the schedule holds
+      {151, 165},
+  };
+  for (const Step& k : steps) {
+    EXPECT_EQ(pacer.NextDue(t0 + milliseconds(k.endedAt)), t0 + milliseconds(k.due)) << k.endedAt;
+  }
+  EXPECT_FALSE(GenerationPacer(0, t0).Limited());
+  EXPECT_FALSE(GenerationPacer(-5, t0).Limited());
+}
+
 TEST(StopHandshake, RequestsOnlyARunningThreadAndWaitsForTheAcknowledgement) {
   LifeWorld world;  // never started: 1
   yields = 0;
@@ -419,6 +443,13 @@ TEST(StopHandshake, RunsStoppedAtRandomMomentsAllComplete) {
     run.world.worldBitsB = run.world.nextBits = run.b.data();
     run.world.mutationCountdown = 1;
     run.world.generator.Seed(static_cast<std::int32_t>(rng() | 1), 7);
+    // Now and then a run held to one generation a second, stopped in its
+    // first generation or in the wait after it.
+    settings.GenerationRate = i % 64 == 0 ? 1 : 0;
+    if (settings.GenerationRate != 0) {
+      run.moment = rng() % 2 != 0 ? StopMoment::kAnyTime : StopMoment::kAfterFrame;
+      run.atFrame = 1;
+    }
     PrepareSimulationStart(run.world, 0);
 
     std::thread simulation([&] { RunSimulation(run.world, settings, renderer); });

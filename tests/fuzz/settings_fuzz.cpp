@@ -17,24 +17,29 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <array>
 #include <cstring>
 #include <vector>
 
 #include "engine/frame_layout.h"
 #include "engine/life_settings.h"
 #include "engine/simulation_loop.h"
-#include "engine/soup.h"
 #include "engine/world_geometry.h"
+#include "engine/world_setup.h"
 #include "store/memory_registry.h"
 #include "store/settings_store.h"
 
 namespace {
 
-const char* const kNames[] = {
-    "WorldSize",     "InitSize",  "ZoomFactor", "IsTiled",    "MutateAtSteadyState",
-    "ShowMutations", "WorldMutationRate",       "RuleMutations", "Seed1", "Seed2",
-    "PixelColor",    "LastRate",  "worldsize",  "PIXELCOLOR", "Seed",   ""};
-constexpr std::size_t kNameCount = sizeof kNames / sizeof kNames[0];
+// Every stored name, then names the key may hold that no field reads.
+constexpr std::size_t kNameCount = kSettingFieldCount + 5;
+const auto kNames = [] {
+  std::array<const char*, kNameCount> names{};
+  for (int i = 0; i < kSettingFieldCount; ++i) names[static_cast<std::size_t>(i)] = kSettingFields[i].name;
+  const char* const others[] = {"LastRate", "worldsize", "PIXELCOLOR", "Seed", ""};
+  for (std::size_t i = 0; i < 5; ++i) names[kSettingFieldCount + i] = others[i];
+  return names;
+}();
 
 // The window gives up on a world this large (its bitmaps would not be
 // allocated); the fuzzer shrinks the screen instead, to stay fast.
@@ -129,13 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SaveSeeds(settings);
     LifeSettings again;
     LoadSettings(again);
-    Check(again.WorldSize == settings.WorldSize && again.ZoomFactor == settings.ZoomFactor &&
-          again.InitSize == settings.InitSize && again.IsTiled == settings.IsTiled &&
-          again.MutateAtSteadyState == settings.MutateAtSteadyState &&
-          again.ShowMutations == settings.ShowMutations &&
-          again.WorldMutationRate == settings.WorldMutationRate &&
-          again.PixelColor == settings.PixelColor && again.Seed1 == settings.Seed1 &&
-          again.Seed2 == settings.Seed2);
+    for (const SettingField& field : kSettingFields) {
+      if (field.group != SettingGroup::kLoadedOnly) Check(field.get(again) == field.get(settings));
+    }
   }
   SetRegistryBackend(previous);
 
@@ -156,15 +157,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // The window's bitmaps: two worlds and, magnified or tiled, the display.
-  std::vector<std::uint8_t> bitsA(static_cast<std::size_t>(WorldBytes(geometry)));
-  std::vector<std::uint8_t> bitsB(bitsA.size());
-  std::vector<std::uint8_t> displayBits(display ? static_cast<std::size_t>(DisplayBytes(geometry)) : 0);
+  WorldBufferVectors buffers;
   LifeWorld world;
   world.generator.Seed(settings.Seed1, settings.Seed2);
-  SetUpWorld(world, geometry, settings, bitsA.data(), bitsB.data(),
-             display ? displayBits.data() : nullptr);
-  FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
-           world.generator);
+  BuildWorld(world, width, height, settings, buffers);
   PrepareSimulationStart(world, 0);
 
   OneFrame renderer(world, settings);

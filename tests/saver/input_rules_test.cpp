@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <array>
-
+#include "program/dump_key.h"
 #include "saver/input_rules.h"
 
 TEST(InputRules, OnlyAJumpOfMoreThanTwentyOnBothAxesCloses) {
@@ -49,32 +48,4 @@ TEST(InputRules, MessageParametersDecoded) {
   EXPECT_FALSE(ActivateAppCloses(1));
   EXPECT_TRUE(KeyWritesDump(RecordedKey(0x53)));
   EXPECT_FALSE(KeyWritesDump(RecordedKey(0x73)));  // 's' is not a key code
-}
-
-TEST(InputRules, TheWindowCoversEveryMonitorAndMeasuresJumpsOnTheScreen) {
-  struct Case {
-    ScreenRect virtualScreen;
-    ScreenRect window;        // what the saver covers
-    MousePosition primary;    // the primary's corner in the client area
-  };
-  const ScreenRect desktop{0, 0, 1024, 768};
-  const Case cases[] = {
-      {{0, 0, 1024, 768}, {0, 0, 1024, 768}, {0, 0}},               // one monitor: as ever
-      {{0, 0, 1824, 768}, {0, 0, 1824, 768}, {0, 0}},               // a second on the right
-      {{-800, -100, 1024, 768}, {-800, -100, 1024, 768}, {800, 100}},  // left of and above it
-      {{0, 0, 0, 0}, desktop, {0, 0}},                               // unknown: the desktop
-  };
-  for (const Case& c : cases) {
-    const ScreenRect w = SaverWindowRect(c.virtualScreen, desktop);
-    EXPECT_EQ((std::array{w.left, w.top, w.right, w.bottom}),
-              (std::array{c.window.left, c.window.top, c.window.right, c.window.bottom}));
-    const MousePosition origin = PrimaryOriginIn(w);
-    EXPECT_EQ(origin.x, c.primary.x);
-    EXPECT_EQ(origin.y, c.primary.y);
-    // The cursor as GetCursorPos gives it, over the window's top-left
-    // monitor; a message from the same spot must not close, a jump must.
-    MousePosition last{w.left + 10, w.top + 10};
-    EXPECT_FALSE(MouseMoveCloses(last, ScreenPositionOf({10, 10}, w)));
-    EXPECT_TRUE(MouseMoveCloses(last, ScreenPositionOf({31, 31}, w)));
-  }
 }

@@ -53,13 +53,16 @@ LifeSettings Marked() {
   s.Seed1 = 0x11223344;
   s.Seed2 = 0x55667788;
   s.PixelColor = 0x00332211;
+  s.GenerationRate = 60;
+  s.AllMonitors = 1;
   return s;
 }
 
 const char* const kLoadOrder[] = {"WorldSize",  "InitSize",      "ZoomFactor",
                                   "IsTiled",    "MutateAtSteadyState", "ShowMutations",
                                   "WorldMutationRate", "RuleMutations", "Seed1",
-                                  "Seed2",      "PixelColor"};
+                                  "Seed2",      "PixelColor",    "GenerationRate",
+                                  "AllMonitors"};
 
 const std::uint32_t kAllTypes[] = {kRegNone,  kRegSz,     kRegExpandSz,       kRegBinary,
                                    kRegDword, kRegDwordBigEndian, kRegLink, kRegMultiSz,
@@ -80,6 +83,8 @@ TEST_F(SettingsStore, NoKeyKeepsDefaultsAndCreatesTheKey) {
   EXPECT_EQ(s.WorldMutationRate, 4);
   EXPECT_EQ(s.MutateAtSteadyState, 1);
   EXPECT_EQ(s.ShowMutations, 0);
+  EXPECT_EQ(s.GenerationRate, 0);
+  EXPECT_EQ(s.AllMonitors, 0);
   EXPECT_EQ(s.Seed1, defaults.Seed1);
   EXPECT_EQ(s.Seed2, defaults.Seed2);
 }
@@ -180,7 +185,8 @@ TEST_F(SettingsStore, SaveSettingsWritesTheOptionsInOrderAndNothingElse) {
             (std::vector<std::string>{"open write", "write WorldSize", "write InitSize",
                                       "write ZoomFactor", "write IsTiled",
                                       "write WorldMutationRate", "write MutateAtSteadyState",
-                                      "write ShowMutations", "write PixelColor"}));
+                                      "write ShowMutations", "write PixelColor",
+                                      "write GenerationRate", "write AllMonitors"}));
   struct Want {
     const char* name;
     std::uint32_t type;
@@ -194,6 +200,8 @@ TEST_F(SettingsStore, SaveSettingsWritesTheOptionsInOrderAndNothingElse) {
       {"MutateAtSteadyState", kRegBinary, {0}},
       {"ShowMutations", kRegBinary, {1}},
       {"PixelColor", kRegBinary, {0x11, 0x22, 0x33}},
+      {"GenerationRate", kRegDword, Dword(60)},
+      {"AllMonitors", kRegBinary, {1}},
       // untouched
       {"Seed1", kRegDword, Dword(7)},
       {"Seed2", kRegBinary, {1, 2}},
@@ -271,7 +279,7 @@ TEST_F(SettingsStore, RunWithoutAWholeSecondKeepsTheLastRate) {
 TEST_F(SettingsStore, FailedWritesAreIgnoredAndTheRestAttempted) {
   registry.FailWrites(true);
   SaveSettings(Marked());
-  EXPECT_EQ(registry.log.size(), 9u);  // open and all eight writes
+  EXPECT_EQ(registry.log.size(), 11u);  // open and all ten writes
   EXPECT_EQ(registry.Find("WorldSize"), nullptr);
 }
 
@@ -302,16 +310,18 @@ TEST_F(SettingsStore, OutOfRangeWordsAreClampedAtLoad) {
       EXPECT_EQ(got, c.shift) << name << " stored " << c.stored;
       EXPECT_LE(s.ZoomFactor, s.WorldSize);
     }
-    registry.Clear();
-    registry.Set("WorldMutationRate", kRegDword, Dword(c.stored));
-    LifeSettings s;
-    LoadSettings(s);
-    EXPECT_EQ(s.WorldMutationRate, c.rate) << c.stored;
+    for (const char* name : {"WorldMutationRate", "GenerationRate"}) {
+      registry.Clear();
+      registry.Set(name, kRegDword, Dword(c.stored));
+      LifeSettings s;
+      LoadSettings(s);
+      EXPECT_EQ(SettingNamed(name).get(s), c.rate) << name << " " << c.stored;
+    }
   }
 }
 
 TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
-  const char* const flags[] = {"IsTiled", "MutateAtSteadyState", "ShowMutations"};
+  const char* const flags[] = {"IsTiled", "MutateAtSteadyState", "ShowMutations", "AllMonitors"};
   for (std::uint8_t stored : {0, 1, 2, 0x80, 0xFF}) {
     for (const char* name : flags) {
       registry.Clear();
@@ -320,9 +330,10 @@ TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
       s.IsTiled = 0;
       s.MutateAtSteadyState = 0;
       s.ShowMutations = 0;
+      s.AllMonitors = 0;
       LoadSettings(s);
       const int want = stored != 0 ? 1 : 0;
-      EXPECT_EQ(s.IsTiled + s.MutateAtSteadyState + s.ShowMutations, want)
+      EXPECT_EQ(s.IsTiled + s.MutateAtSteadyState + s.ShowMutations + s.AllMonitors, want)
           << name << " " << int{stored};
     }
   }

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -220,8 +221,26 @@ TEST_F(DialogTemplates, OptionsDialogControlsInTabOrder) {
       {IDC_PIXEL_COLOR, "Button", kButton | BS_CENTER, BS_PUSHBUTTON | BS_CENTER, tab,
        "Pixel &Color", 200, 106, 48, 14},
       {IDC_ABOUT, "Button", kButton, BS_PUSHBUTTON, tab, "&About", 200, 125, 48, 14},
+      // Added later, after the first 26 in tab order, in the middle column's free space.
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "S&peed", 104, 80, 72, 8},
+      {IDC_GENERATION_RATE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, "", 104, 89, 80, 15},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "Slow", 108, 106, 28, 8},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Fastest", 148, 106, 32, 8},
+      {IDC_ALL_MONITORS, "Button", kButton, BS_AUTOCHECKBOX, tab, "Spa&n all monitors", 104, 120,
+       88, 12},
   };
-  ExpectItems(Load("IDD_CONFIGURE"), want);
+  const Template t = Load("IDD_CONFIGURE");
+  ExpectItems(t, want);
+  // Each access key reaches one control: Alt+letter toggles a box only
+  // while no other control shares its letter.
+  std::string keys;
+  for (const Item& item : t.items) {
+    const std::size_t amp = item.text.find('&');
+    if (amp == std::string::npos) continue;
+    const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(item.text[amp + 1])));
+    EXPECT_EQ(keys.find(key), std::string::npos) << item.text;
+    keys += key;
+  }
 }
 
 TEST_F(DialogTemplates, AboutBoxIsCentredWithoutCloseBox) {

@@ -74,6 +74,35 @@ TEST(OptionsRules, DefaultsShowHalfTwoQuarterAndRatePositionTwo) {
   EXPECT_TRUE(c.steadyStateEnabled);
   EXPECT_FALSE(c.showMutationsChecked);
   EXPECT_TRUE(c.showMutationsEnabled);
+  EXPECT_EQ(c.speed, kSpeedPositionMax);  // Fastest
+  EXPECT_FALSE(c.allMonitorsChecked);
+}
+
+// A stored speed shows at the position nearest by ratio and is stored back
+// as that position's rate; the monitor flag goes through unchanged.
+TEST(OptionsRules, StoredSpeedsShowTheNearestPositionAndStoreItBack) {
+  struct Case {
+    std::int32_t stored;
+    int position;
+    std::int32_t storedBack;
+  } cases[] = {
+      {0, 5, 0},   {-3, 5, 0},  {1, 0, 5},    {5, 0, 5},    {7, 0, 5},     {8, 1, 10},
+      {17, 1, 10}, {18, 2, 30}, {42, 2, 30},  {43, 3, 60},  {60, 3, 60},   {84, 3, 60},
+      {85, 4, 120}, {240, 4, 120}, {241, 5, 0}, {INT32_MAX, 5, 0},
+  };
+  for (const Case& k : cases) {
+    LifeSettings s;
+    s.GenerationRate = k.stored;
+    s.AllMonitors = static_cast<std::uint8_t>(k.position % 2);
+    const OptionsControls c = ControlsFor(s);
+    EXPECT_EQ(c.speed, k.position) << k.stored;
+    EXPECT_EQ(c.allMonitorsChecked, k.position % 2 == 1) << k.stored;
+    AcceptControlStates(c, s);
+    EXPECT_EQ(s.GenerationRate, k.storedBack) << k.stored;
+    EXPECT_EQ(s.AllMonitors, k.position % 2) << k.stored;
+  }
+  EXPECT_EQ(SpeedForPosition(-1), 5);
+  EXPECT_EQ(SpeedForPosition(kSpeedPositionMax + 1), 0);
 }
 
 // Shifts outside the sliders, as loading hands them to the dialog.

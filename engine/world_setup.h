@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/life_settings.h"
+#include "engine/world_geometry.h"
+
+struct LifeWorld;
+
+// The three buffers of a world: two generations and the screen-sized
+// display buffer that a magnified or tiled world is composed into.
+enum class WorldBuffer : std::uint8_t { kWorldA, kWorldB, kDisplay };
+
+// Memory for a world's buffers, as each front end keeps it (bitmaps whose
+// pixel memory can be drawn as it lies, or plain memory). Allocate returns
+// width / 8 * height writable bytes (width a multiple of 32) that stay valid
+// while the allocator lives, or throws; a throw leaves the world unbuilt.
+class WorldBufferAllocator {
+ public:
+  virtual std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) = 0;
+
+ protected:
+  WorldBufferAllocator() = default;
+  WorldBufferAllocator(const WorldBufferAllocator&) = default;
+  WorldBufferAllocator& operator=(const WorldBufferAllocator&) = default;
+  ~WorldBufferAllocator() = default;
+};
+
+// Buffers in plain memory; std::bad_alloc when there is none.
+class WorldBufferVectors final : public WorldBufferAllocator {
+ public:
+  std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) override;
+
+ private:
+  std::vector<std::uint8_t> buffers[3];
+};
+
+// A new world for a drawing area of width x height pixels: the geometry the
+// settings give for it, world buffers A then B, the display buffer only when
+// NeedsDisplayBuffer (cleared), SetUpWorld, the initial soup in buffer A
+// drawn from the world's generator (seed it first), and buffer B cleared, so
+// that the first step's change count is measured against an empty world
+// rather than whatever the memory held. Returns the geometry.
+WorldGeometry BuildWorld(LifeWorld& world, std::int32_t width, std::int32_t height,
+                         const LifeSettings& settings, WorldBufferAllocator& allocator);
