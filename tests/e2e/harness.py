@@ -30,6 +30,10 @@ API in short:
   (several moves in one xdotool run, with a pause between them),
   ``pointer``, ``search``, ``wait_window`` (by title or class),
   ``geometry``, ``title``, ``focus``, ``window_exists``.
+* ``Display(..., monitors=[(w, h), ...])``: a nested Xephyr server with one
+  screen per monitor, side by side, joined by Xinerama and without RandR,
+  on a host Xvfb large enough for it: Wine then sees that many monitors,
+  the first the primary. ``width`` and ``height`` are the bounding box.
 * ``screenshot(display)``: the root window as an ``Image`` of 0xRRGGBB
   values (``px``, ``width``, ``height``, ``value``, ``rgb``, ``row``,
   ``colours``, ``crop``, ``bbox``, ``save_png``).
@@ -113,7 +117,11 @@ def _poll(predicate, timeout, interval=0.05):
 class Display:
     """An Xvfb server of the given size on a free display number."""
 
-    def __init__(self, width, height, depth=24, shm=True):
+    def __init__(self, width, height, depth=24, shm=True, monitors=None):
+        self.monitors = list(monitors or [])
+        if self.monitors:
+            width = sum(w for w, _ in self.monitors)
+            height = max(h for _, h in self.monitors)
         self.width, self.height, self.depth = width, height, depth
         # Without the shared-memory extension a client's image reaches the
         # server in one request, copied when it is sent: a screenshot can
@@ -122,6 +130,7 @@ class Display:
         self.number = None
         self.proc = None
         self.log = None
+        self.host = None  # the Xvfb under a nested server
 
     @property
     def name(self):
@@ -136,18 +145,33 @@ class Display:
         need_tool("Xvfb", "xvfb")
         need_tool("xdotool", "xdotool")
         need_tool("xwd", "x11-apps")
+        if self.monitors:
+            need_tool("Xephyr", "xserver-xephyr")
+            # Wine takes its monitors from Xinerama only when RandR is
+            # missing; Xvfb's own Xinerama gives it one monitor.
+            self.host = Display(self.width + 64, self.height + 64, self.depth).start(timeout)
         for number in DISPLAYS:
             if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
                 continue
             self.log = tempfile.TemporaryFile()
-            # -retro: the black-and-white stipple root, so uncovered screen
-            # areas are visible in screenshots.
-            self.proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
-                 "-nolisten", "tcp", "-retro", "-noreset"]
-                + ([] if self.shm else ["-extension", "MIT-SHM"]),
-                stdout=self.log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                start_new_session=True)
+            if self.monitors:
+                command = ["Xephyr", f":{number}", "-nolisten", "tcp", "-retro", "-noreset",
+                           "+xinerama", "-extension", "RANDR"]
+                for w, h in self.monitors:
+                    command += ["-screen", f"{w}x{h}"]
+                env = self.host.env()
+            else:
+                # -retro: the black-and-white stipple root, so uncovered screen
+                # areas are visible in screenshots.
+                command = ["Xvfb", f":{number}", "-screen", "0",
+                           f"{self.width}x{self.height}x{self.depth}",
+                           "-nolisten", "tcp", "-retro", "-noreset"]
+                env = None
+            if not self.shm:
+                command += ["-extension", "MIT-SHM"]
+            self.proc = subprocess.Popen(command, stdout=self.log, stderr=subprocess.STDOUT,
+                                         stdin=subprocess.DEVNULL, start_new_session=True,
+                                         env=env)
             self.number = number
             if _poll(lambda: self.proc.poll() is not None or self._answers(), timeout, 0.1) \
                     and self.proc.poll() is None:
@@ -172,6 +196,9 @@ class Display:
         if self.log is not None:
             self.log.close()
             self.log = None
+        if self.host is not None:
+            self.host.stop()
+            self.host = None
 
     def __enter__(self):
         return self.start()

@@ -34,14 +34,14 @@ CHOOSER = "Pixel Color"
 SAVER = "ScreenSaver.Cellarium"
 
 # Control ids (ui/dialog_ids.h) and the chooser's colour fields.
-WORLD, ZOOM, INIT, RATE = 101, 102, 103, 111
-TILE, STEADY, SHOW = 104, 112, 113
+WORLD, ZOOM, INIT, RATE, SPEED = 101, 102, 103, 111, 114
+TILE, STEADY, SHOW, MONITORS = 104, 112, 113, 115
 OK, CANCEL, ABOUT_BUTTON, COLOR_BUTTON = 1, 2, 901, 902
 ICON = 900
 CHOOSER_RED, CHOOSER_GREEN, CHOOSER_BLUE = 706, 707, 708
 
-DEFAULT_STATE = {"world": 1, "zoom": 1, "init": 2, "rate": 2,
-                 "tile": (0, 0), "steady": (1, 1), "show": (0, 1)}
+DEFAULT_STATE = {"world": 1, "zoom": 1, "init": 2, "rate": 2, "speed": 5,
+                 "tile": (0, 0), "steady": (1, 1), "show": (0, 1), "monitors": (0, 1)}
 
 
 def dword(v):
@@ -52,12 +52,15 @@ def binary(*b):
     return ("REG_BINARY", bytes(b))
 
 
-def options(world=1, init=2, zoom=1, tiled=0, rate=4, steady=1, show=0, colour=(0x30, 0xFF, 0xFF)):
-    """The eight values OK stores, with their registry types."""
+def options(world=1, init=2, zoom=1, tiled=0, rate=4, steady=1, show=0, colour=(0x30, 0xFF, 0xFF),
+            speed=0, monitors=0):
+    """The values OK stores, with their registry types: the eight first
+    options, then the speed and the monitor flag."""
     return {"WorldSize": dword(world), "InitSize": dword(init), "ZoomFactor": dword(zoom),
             "IsTiled": binary(tiled), "WorldMutationRate": dword(rate),
             "MutateAtSteadyState": binary(steady), "ShowMutations": binary(show),
-            "PixelColor": binary(*colour)}
+            "PixelColor": binary(*colour), "GenerationRate": dword(speed),
+            "AllMonitors": binary(monitors)}
 
 
 # Values OK never writes; stored beforehand, they must come through untouched.
@@ -180,14 +183,16 @@ def check_defaults_and_cancel(ctx):
             texts = run.texts()
             for ident, text in [(TILE, "&Tile World"), (STEADY, "&Only at Steady State"),
                                 (SHOW, "&Show Mutations"), (OK, "OK"), (CANCEL, "Cancel"),
-                                (COLOR_BUTTON, "Pixel &Color"), (ABOUT_BUTTON, "&About")]:
+                                (COLOR_BUTTON, "Pixel &Color"), (ABOUT_BUTTON, "&About"),
+                                (MONITORS, "Spa&n all monitors")]:
                 expect(texts.get(ident) == [text], f"control {ident} reads {texts.get(ident)}")
             labels = texts.get(0xFFFF, [])
             for text in ["&World Size", "&Zoom Factor", "&Initialization Size",
-                         "World &Mutation Rate", "Never", "Often", "None"]:
+                         "World &Mutation Rate", "Never", "Often", "None", "S&peed", "Slow",
+                         "Fastest"]:
                 expect(text in labels, f"label {text!r} missing")
-            expect(len(labels) + sum(len(v) for k, v in texts.items() if k != 0xFFFF) == 26,
-                   "the dialog does not hold 26 controls")
+            expect(len(labels) + sum(len(v) for k, v in texts.items() if k != 0xFFFF) == 31,
+                   "the dialog does not hold 31 controls")
         with s.check("/c with no stored values shows the defaults"):
             expect_state(run, DEFAULT_STATE, "defaults")
         with s.check("/c without a host settings window runs unowned"):
@@ -210,15 +215,18 @@ def check_defaults_and_cancel(ctx):
 def check_rate_three_comes_back_as_four(ctx):
     s = ctx.suite
     stored = dict(BYSTANDERS, WorldMutationRate=dword(3), MutateAtSteadyState=binary(1),
-                  PixelColor=binary(10, 20, 30))
+                  PixelColor=binary(10, 20, 30), GenerationRate=dword(45), AllMonitors=binary(1))
     run = OptionsRun(ctx, "-C", stored=stored)
     try:
-        with s.check("-C opens the dialog; stored rate 3 with steady state shows position 2"):
-            expect_state(run, dict(DEFAULT_STATE, rate=2), "rate 3")
-        with s.check("OK stores rate 3 as 4, exactly the eight options with their types"):
-            run.drive("click", OK)
+        with s.check("-C opens the dialog; stored rate 3 with steady state shows position 2, "
+                     "speed 45 the 60 position, all monitors checked"):
+            expect_state(run, dict(DEFAULT_STATE, rate=2, speed=3, monitors=(1, 1)), "rate 3")
+        with s.check("OK stores rate 3 as 4 and the speed and monitor flag as set, "
+                     "exactly the options with their types"):
+            run.drive("drag", SPEED, 1, "toggle", MONITORS, "click", OK)
             run.ended()
-            expect_stored(run, dict(BYSTANDERS, **options(rate=4, colour=(10, 20, 30))))
+            expect_stored(run, dict(BYSTANDERS, **options(rate=4, colour=(10, 20, 30), speed=10,
+                                                          monitors=0)))
     finally:
         run.close()
 

@@ -61,6 +61,7 @@ class Outcome:
         self.dump = False        # ended by the S key: a dump is due
         self.randbits = False    # run with /r
         self.user_files = {}     # name -> bytes found in %LOCALAPPDATA%\Cellarium
+        self.exit_seconds = None  # from the closing input to the process's end
 
 
 class Context:
@@ -79,13 +80,17 @@ class Context:
 
 
 def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
-              action=None, close=None, shot=True, settle=1.0, dump=False, blocked=False):
+              action=None, close=None, shot=True, settle=1.0, dump=False, blocked=False,
+              unmanaged=False):
     """Runs the saver once in a fresh prefix and records what happened.
 
     settings: registry values {name: (type, data)} written before the run.
     files: {name: bytes} put into the Windows directory before the run.
     blocked: folders named LifeDump.bmp and RandBits.txt stand in the
     Windows directory, so neither file can be created there.
+    unmanaged: Wine keeps its windows away from a window manager. There is
+    none on these displays, and Wine then waits 2 s for one to withdraw a
+    managed window when the saver closes, time the run's rate counts.
     action(ctx, outcome): input while it runs (after the screenshot) that
     must not end it; close(ctx, outcome): the input that should end it.
     """
@@ -100,6 +105,8 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
     try:
         if settings:
             prefix.reg_import(settings)
+        if unmanaged:
+            prefix.reg_import({"Managed": ("REG_SZ", "N")}, key=r"HKCU\Software\Wine\X11 Driver")
         for fname, blob in (files or {}).items():
             path = os.path.join(prefix.windows_dir, fname)
             with open(path, "wb") as f:
@@ -146,9 +153,11 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
         if action:
             action(ctx, out)
             out.still_running = proc.running()
+        closing = time.monotonic()
         if close:
             close(ctx, out)
         out.status = proc.wait(20)
+        out.exit_seconds = time.monotonic() - closing
         if hold_shift:
             d.xdotool("keyup", "Shift_L")
             hold_shift = False
@@ -447,12 +456,14 @@ def expect_no_dump(out, existing):
         expect(blob is None, f"LifeDump.bmp was written ({len(blob or b'')} bytes)")
 
 
-def expect_dump(ctx, out, settings=None):
+def expect_dump(ctx, out, settings=None, area=None):
+    """area: the (width, height) the world is laid out for; the display's by default."""
     blob = out.files.get("LifeDump.bmp")
     expect(blob is not None, "no LifeDump.bmp in the Windows directory")
     zoom = settings["ZoomFactor"][1] if settings and "ZoomFactor" in settings else 1
     world = settings["WorldSize"][1] if settings and "WorldSize" in settings else 1
-    g = lifeworld.geometry(ctx.display.width, ctx.display.height, zoom, world)
+    width, height = area or (ctx.display.width, ctx.display.height)
+    g = lifeworld.geometry(width, height, zoom, world)
     cols, rows = g["cols"], g["rows"]
     header = lifeworld.dump_header(cols, rows, expected_colour(settings))
     expect(blob[:32] == header,
@@ -728,6 +739,102 @@ def check_800x600(ctx):
         expect_closed(out)
 
 
+def rate_of(out):
+    v = out.registry.get("LastRate")
+    expect(v is not None and RATE_TEXT.match(v[1]), f"LastRate is {v!r}")
+    return float(v[1].split()[0])
+
+
+def check_speeds(ctx):
+    """GenerationRate: 60 a second holds; the slowest still closes at once;
+    no limit runs as fast as ever."""
+    suite = ctx.suite
+    runs = [("60 a second", 60, 10.0), ("slowest, 5 a second", 5, 2.0), ("fastest", 0, 3.0)]
+    outs = {}
+    for label, rate, seconds in runs:
+        outs[rate] = run_saver(ctx, f"speed {label}", settings={
+            "GenerationRate": ("REG_DWORD", rate)}, shot=False, settle=seconds,
+            close=press("a"), unmanaged=True)
+        print(f"# speed {label}: LastRate {outs[rate].registry.get('LastRate')}, "
+              f"exit {outs[rate].exit_seconds} s after the key", flush=True)
+    with suite.check("speed 60: LastRate within 54..66 after a 10 s run"):
+        expect_closed(outs[60])
+        expect(54 <= rate_of(outs[60]) <= 66, f"LastRate {rate_of(outs[60])}")
+    with suite.check("speed slowest: a key ends the saver within 100 ms"):
+        expect_closed(outs[5])
+        expect(outs[5].exit_seconds < 0.1, f"ended {outs[5].exit_seconds:.3f} s after the key")
+    with suite.check("speed fastest: no limit (LastRate above twice the fastest limit, 240)"):
+        expect_closed(outs[0])
+        expect(rate_of(outs[0]) > 240, f"LastRate {rate_of(outs[0])}")
+
+
+def wait_for_cells(ctx, out, colour=DEFAULT_COLOUR):
+    """An action: waits for live cells, then keeps a screenshot a second later."""
+    end = time.monotonic() + 20
+    while time.monotonic() < end and not screenshot(ctx.display).colours().get(colour):
+        time.sleep(0.2)
+    time.sleep(1.0)
+    out.shot = screenshot(ctx.display)
+
+
+def jump_on_second_monitor(ctx, out):
+    """Along the x axis only (never a jump) onto the second monitor, then a jump there."""
+    d = ctx.display
+    x, y = d.pointer()
+    d.moves([(px, y) for px in range(x, 1400, 40)] + [(1400, 300 if y != 300 else 310)])
+    time.sleep(0.3)
+    out.still_running = ctx.current.running()  # the slow moves must not close it
+    d.move(1440, 340)
+
+
+def checks_two_monitors(ctx):
+    """A primary 1024x768 and a second 800x600 to its right: the world on
+    the primary, or across both with AllMonitors."""
+    suite = ctx.suite
+    d = ctx.display
+    primary, second = (0, 0, 1024, 768), (1024, 0, 800, 600)
+    flag = {"AllMonitors": ("REG_BINARY", bytes([1]))}
+
+    def region_colours(img, rect):
+        return img.crop(*rect).colours()
+
+    out = run_saver(ctx, "two monitors, primary only", shot=False, action=wait_for_cells,
+                    close=press("s"), dump=True)
+    with suite.check("two monitors, AllMonitors clear: the world on the primary, the second black"):
+        expect_ran(out)
+        expect_covers(ctx, out)
+        expect(out.shot is not None, "no screenshot")
+        expect(region_colours(out.shot, primary).get(DEFAULT_COLOUR), "no live cells on the primary")
+        right = region_colours(out.shot, second)
+        expect(set(right) == {0}, f"the second monitor shows {dict(right)}")
+    with suite.check("two monitors, AllMonitors clear: dump of the primary's 512x384 world"):
+        expect_closed(out)
+        expect_dump(ctx, out, area=(1024, 768))
+
+    out = run_saver(ctx, "two monitors, spanned", settings=flag, shot=False,
+                    action=wait_for_cells, close=press("s"), dump=True)
+    if out.shot is not None:
+        suite.save(out.shot, "two-monitors-spanned")
+        if ctx.args.docs_shot:
+            out.shot.save_png(ctx.args.docs_shot)
+    with suite.check("two monitors, AllMonitors set: live cells on both monitors"):
+        expect_ran(out)
+        expect_covers(ctx, out)
+        expect(out.shot is not None, "no screenshot")
+        for name, rect in (("primary", primary), ("second", second)):
+            counts = region_colours(out.shot, rect)
+            expect(counts.get(DEFAULT_COLOUR), f"no live cells on the {name} monitor")
+            expect(set(counts) <= {0, DEFAULT_COLOUR}, f"the {name} monitor shows {dict(counts)}")
+    with suite.check("two monitors, AllMonitors set: dump of the 928x384 world of 1824x768"):
+        expect_closed(out)
+        expect_dump(ctx, out, area=(d.width, d.height))
+
+    out = run_saver(ctx, "two monitors, spanned, jump", settings=flag, shot=False,
+                    close=jump_on_second_monitor)
+    with suite.check("two monitors, AllMonitors set: a mouse jump over the second monitor closes"):
+        expect_closed(out)
+
+
 def checks_after_all(ctx):
     """What every run of the suite must have done, whatever ended it."""
     suite = ctx.suite
@@ -762,8 +869,10 @@ GROUPS_1024 = [
     ("randbits", check_randbits),
     ("blocked", check_blocked_windows_directory),
     ("preview", check_preview),
+    ("speed", check_speeds),
 ]
 GROUPS_800 = [("800x600", check_800x600)]
+GROUPS_TWO_MONITORS = [("monitors", checks_two_monitors)]
 
 
 def timed(group, fn, *args):
@@ -780,8 +889,9 @@ def main():
                     help="the built cellarium.scr")
     ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
     ap.add_argument("--only", help="run only the groups matching this regular expression "
-                    "(modes, layouts, activate, slow, dumps, randbits, blocked, preview, cycles, "
-                    "800x600)")
+                    "(modes, layouts, activate, slow, dumps, randbits, blocked, preview, speed, "
+                    "cycles, 800x600, monitors)")
+    ap.add_argument("--docs-shot", help="also save the spanned two-monitor screenshot here")
     ap.add_argument("--cycles", type=int, default=50, help="start/close cycles (default 50)")
     args = ap.parse_args()
     suite = Suite(args.artifacts)
@@ -818,6 +928,14 @@ def main():
             ctx.display = Display(800, 600, shm=False).start()
             displays.append(ctx.display)
             for group, fn in GROUPS_800:
+                if chosen(group):
+                    timed(group, fn, ctx)
+        if any(chosen(g) for g, _ in GROUPS_TWO_MONITORS):
+            ctx.template.discard_ahead()
+            ctx.display.stop()
+            ctx.display = Display(0, 0, shm=False, monitors=[(1024, 768), (800, 600)]).start()
+            displays.append(ctx.display)
+            for group, fn in GROUPS_TWO_MONITORS:
                 if chosen(group):
                     timed(group, fn, ctx)
         if ctx.outcomes:

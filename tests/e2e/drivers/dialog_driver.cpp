@@ -85,11 +85,13 @@ void PrintBox(const char* name, int id) {
 }
 
 void State() {
-  std::printf("state world=%d zoom=%d init=%d rate=%d", Position(IDC_WORLD_SIZE),
-              Position(IDC_ZOOM_FACTOR), Position(IDC_INIT_SIZE), Position(IDC_MUTATION_RATE));
+  std::printf("state world=%d zoom=%d init=%d rate=%d speed=%d", Position(IDC_WORLD_SIZE),
+              Position(IDC_ZOOM_FACTOR), Position(IDC_INIT_SIZE), Position(IDC_MUTATION_RATE),
+              Position(IDC_GENERATION_RATE));
   PrintBox("tile", IDC_TILE_WORLD);
   PrintBox("steady", IDC_STEADY_STATE);
   PrintBox("show", IDC_SHOW_MUTATIONS);
+  PrintBox("monitors", IDC_ALL_MONITORS);
   std::printf("\n");
 }
 
