@@ -47,6 +47,8 @@ const char* const kProgram = "cellarium";
 // How long a stop signal leaves the main thread to end the run in order.
 constexpr long kStopGraceNanoseconds = 200'000'000;
 
+// SIGTERM and SIGINT, blocked in every thread.
+sigset_t stopSignals;
 // Written by the signal thread, read by the main thread's poll.
 int signalPipe[2] = {-1, -1};
 
@@ -55,7 +57,7 @@ int signalPipe[2] = {-1, -1};
 // Either can wait inside Xlib for as long as the server does not answer (a
 // grab held by another client, a stopped server); the module has nothing
 // to save, so past the grace the process ends here, with status 0.
-void AwaitStopSignal(sigset_t stopSignals) {
+extern "C" void* AwaitStopSignal(void*) {
   int received = 0;
   sigwait(&stopSignals, &received);  // fails only for a bad set
   const char byte = 1;
@@ -66,6 +68,29 @@ void AwaitStopSignal(sigset_t stopSignals) {
   }
   _exit(0);
 }
+
+// Owns the signal thread. It is cancelled (sigwait and nanosleep are
+// cancellation points) and joined when main returns, so that an orderly
+// end leaves no thread behind.
+class SignalThread {
+ public:
+  SignalThread() = default;
+  SignalThread(const SignalThread&) = delete;
+  SignalThread& operator=(const SignalThread&) = delete;
+  ~SignalThread() {
+    if (!started) return;
+    pthread_cancel(id);
+    pthread_join(id, nullptr);
+  }
+  bool Start() {
+    started = pthread_create(&id, nullptr, &AwaitStopSignal, nullptr) == 0;
+    return started;
+  }
+
+ private:
+  pthread_t id{};
+  bool started = false;
+};
 
 // The stop handshake's wait: sleeps between looks, since the simulation
 // thread may be held inside Xlib for a long time by a server that does not
@@ -188,18 +213,14 @@ void SeedFromClock(Session& session, const LifeSettings& settings) {
 int main(int argc, char** argv) {
   // Before anything else, so that no moment of the run ends by the signals'
   // default action. Threads started later inherit the blocked set.
-  sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   if (pipe(signalPipe) != 0) return Fail("cannot create a pipe");
   fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-  try {
-    std::thread(AwaitStopSignal, stopSignals).detach();
-  } catch (const std::system_error&) {
-    return Fail("cannot start a thread");
-  }
+  SignalThread signalThread;
+  if (!signalThread.Start()) return Fail("cannot start a thread");
 
   ModuleOptions options;
   const std::string problem =
