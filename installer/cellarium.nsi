@@ -260,7 +260,7 @@ Function ComponentsShow
   ${OrIf} $Account != $SessionUser
     FindWindow $0 "#32770" "" $HWNDPARENT
     GetDlgItem $0 $0 1006  ; the page's text above the list
-    SendMessage $0 ${WM_SETTEXT} 0 "STR:${INTRO_TEXT} This installer runs as another account than yours, so it cannot choose your screen saver: after installing, choose Cellarium in Screen Saver Settings."
+    SendMessage $0 ${WM_SETTEXT} 0 "STR:Cellarium goes into the Windows system folder. This installer runs as another account than yours, so it cannot choose your screen saver: after installing, choose Cellarium in Screen Saver Settings."
   ${EndIf}
 FunctionEnd
 
