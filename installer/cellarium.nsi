@@ -198,7 +198,7 @@ Section "Cellarium screen saver (required)" SecSaver
   File "/oname=cellarium.scr" "${SCR}"
   ${If} ${Errors}
     DetailPrint "$SYSDIR\cellarium.scr is in use and could not be replaced."
-    MessageBox MB_ICONSTOP|MB_OK "$SYSDIR\cellarium.scr is in use and could not be replaced. Close Cellarium (its options and Screen Saver Settings too) and run the installer again." /SD IDOK
+    MessageBox MB_ICONSTOP|MB_OK "$SYSDIR\cellarium.scr is in use and could not be replaced. Close Cellarium and its options dialog, then run the installer again." /SD IDOK
     Abort  ; exit code 2; the earlier install stays as it was
   ${EndIf}
   SetOverwrite on
