@@ -142,8 +142,9 @@ FunctionEnd
 
 ; Asks every running saver to close, through its normal close path (which
 ; stores its seeds and rate), and waits up to CLOSE_WAIT_MS for each
-; process to end, so that its file can be replaced. A saver that does not
-; end in time is left; the copy then fails and says so.
+; process to end (for its window to go, where the process cannot be opened),
+; so that its file can be replaced. A saver that does not end in time is
+; left; the copy then fails and says so.
 Function CloseRunningSavers
   StrCpy $2 0  ; the window asked last
   ${Do}
@@ -160,6 +161,16 @@ Function CloseRunningSavers
     ${If} $4 P<> 0
       System::Call 'kernel32::WaitForSingleObject(p r4, i ${CLOSE_WAIT_MS})'
       System::Call 'kernel32::CloseHandle(p r4)'
+    ${Else}
+      StrCpy $5 0
+      ${Do}
+        System::Call 'user32::IsWindow(p r0) i .r6'
+        ${If} $6 == 0
+          ${Break}
+        ${EndIf}
+        Sleep 100
+        IntOp $5 $5 + 100
+      ${LoopUntil} $5 >= ${CLOSE_WAIT_MS}
     ${EndIf}
   ${Loop}
 FunctionEnd
@@ -192,11 +203,25 @@ Section "Cellarium screen saver (required)" SecSaver
   SectionIn RO
   Call CloseRunningSavers
   SetOutPath "$SYSDIR"
-  ; "try": a file still in use sets the error flag instead of asking.
+  ; "try": a file still in use sets the error flag instead of asking. Tried
+  ; three times, half a second apart, for a closed saver's process to end.
   SetOverwrite try
-  ClearErrors
-  File "/oname=cellarium.scr" "${SCR}"
-  ${If} ${Errors}
+  StrCpy $5 0  ; tries
+  ${Do}
+    ClearErrors
+    File "/oname=cellarium.scr" "${SCR}"
+    StrCpy $6 1  ; copied
+    ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    StrCpy $6 0
+    IntOp $5 $5 + 1
+    ${If} $5 >= 3
+      ${Break}
+    ${EndIf}
+    Sleep 500
+  ${Loop}
+  ${If} $6 == 0
     DetailPrint "$SYSDIR\cellarium.scr is in use and could not be replaced."
     MessageBox MB_ICONSTOP|MB_OK "$SYSDIR\cellarium.scr is in use and could not be replaced. Close Cellarium and its options dialog, then run the installer again." /SD IDOK
     Abort  ; exit code 2; the earlier install stays as it was
