@@ -14,8 +14,18 @@
 ; The user's choice of screen saver lives in HKCU\Control Panel\Desktop
 ; (SCRNSAVE.EXE, ScreenSaveActive). What it was before Cellarium became the
 ; active saver is kept in the uninstall entry (PreviousScreenSaver,
-; PreviousScreenSaveActive) until the uninstaller puts it back. The saver's
-; own settings key is never touched.
+; PreviousScreenSaveActive, and ActivatedFor, the account whose hive it is)
+; until the uninstaller puts it back. The saver's own settings key is never
+; touched.
+;
+; HKCU is the hive of the account the installer runs as. When that is not
+; the user logged on to the session (over-the-shoulder elevation: a standard
+; user typed an administrator's credentials), the choice would land in the
+; administrator's hive, so the installer does not offer it and says so. It
+; could write the user's hive under HKEY_USERS instead, but only by
+; resolving the session's user to a SID, which can stall or fail for domain
+; accounts, and without any way of telling that user's session of the
+; change; an honest "choose it in Screen Saver Settings" is safer.
 
 !if "${ARCH}" == "x64"
   Target amd64-unicode
@@ -28,11 +38,19 @@ Unicode true
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include Sections.nsh
+!include WinMessages.nsh
 !include x64.nsh
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Cellarium"
 !define DESKTOP_KEY "Control Panel\Desktop"
 !define PUBLISHER "The Cellarium developers"
+!define SAVER_CLASS "ScreenSaver.Cellarium"  ; the running saver's window
+!define CLOSE_WAIT_MS 10000                   ; for a running saver to end
+!define INTRO_TEXT "Cellarium is a screen saver that runs Conway's Game of Life across the screen. It goes into the Windows system folder, where the Screen Saver Settings list it."
+
+Var Account        ; the account this program runs as, DOMAIN\user; "" unknown
+Var SessionUser    ; the user logged on to this session, DOMAIN\user; "" unknown
 
 Name "Cellarium ${VERSION}"
 OutFile "${OUTFILE}"
@@ -58,7 +76,8 @@ VIAddVersionKey LegalCopyright "Copyright (C) 2026 ${PUBLISHER}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Cellarium is a screen saver that runs Conway's Game of Life across the screen. It goes into the Windows system folder, where the Screen Saver Settings list it."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "${INTRO_TEXT}"
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ComponentsShow
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -83,6 +102,79 @@ VIAddVersionKey LegalCopyright "Copyright (C) 2026 ${PUBLISHER}"
 !insertmacro CellariumIsActive ""
 !insertmacro CellariumIsActive "un."
 
+; Sets $Account to the account this program runs as, DOMAIN\user (the form
+; the session's user is compared with), or "" when it cannot be read.
+!macro ReadAccount un
+  Function ${un}ReadAccount
+    StrCpy $1 ${NSIS_MAX_STRLEN}
+    System::Call 'secur32::GetUserNameExW(i 2, w .r0, *i r1r1) i .r2'  ; NameSamCompatible
+    ${If} $2 == 0
+      StrCpy $0 ""
+    ${EndIf}
+    StrCpy $Account $0
+  FunctionEnd
+!macroend
+!insertmacro ReadAccount ""
+!insertmacro ReadAccount "un."
+
+; Sets $SessionUser to the user logged on to this session, DOMAIN\user, or
+; "" when there is none (a service's session) or it cannot be read.
+Function ReadSessionUser
+  StrCpy $SessionUser ""
+  ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSDomainName (7)
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 7, *p .r1, *i .r2) i .r0'
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::lstrcpynW(w .r3, p r1, i ${NSIS_MAX_STRLEN})'
+  System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+  ; WTSUserName (5)
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r1, *i .r2) i .r0'
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  System::Call 'kernel32::lstrcpynW(w .r4, p r1, i ${NSIS_MAX_STRLEN})'
+  System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+  ${If} $4 != ""
+    StrCpy $SessionUser "$3\$4"
+  ${EndIf}
+FunctionEnd
+
+; Asks every running saver to close, through its normal close path (which
+; stores its seeds and rate), and waits up to CLOSE_WAIT_MS for each
+; process to end (for its window to go, where the process cannot be opened),
+; so that its file can be replaced. A saver that does not end in time is
+; left; the copy then fails and says so.
+Function CloseRunningSavers
+  StrCpy $2 0  ; the window asked last
+  ${Do}
+    FindWindow $0 "${SAVER_CLASS}"
+    ${If} $0 == 0
+    ${OrIf} $0 == $2
+      ${Break}
+    ${EndIf}
+    StrCpy $2 $0
+    DetailPrint "Closing the running Cellarium saver"
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r3)'
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r3) p .r4'  ; SYNCHRONIZE
+    System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
+    ${If} $4 P<> 0
+      System::Call 'kernel32::WaitForSingleObject(p r4, i ${CLOSE_WAIT_MS})'
+      System::Call 'kernel32::CloseHandle(p r4)'
+    ${Else}
+      StrCpy $5 0
+      ${Do}
+        System::Call 'user32::IsWindow(p r0) i .r6'
+        ${If} $6 == 0
+          ${Break}
+        ${EndIf}
+        Sleep 100
+        IntOp $5 $5 + 100
+      ${LoopUntil} $5 >= ${CLOSE_WAIT_MS}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
 ; Machine and rights checks: on failure a message (skipped with /S), exit
 ; code 2 and nothing changed.
 !macro CheckMachine
@@ -103,19 +195,38 @@ VIAddVersionKey LegalCopyright "Copyright (C) 2026 ${PUBLISHER}"
   !endif
 !macroend
 
-Function .onInit
-  !insertmacro CheckMachine
-FunctionEnd
-
 Function un.onInit
   !insertmacro CheckMachine
 FunctionEnd
 
 Section "Cellarium screen saver (required)" SecSaver
   SectionIn RO
+  Call CloseRunningSavers
   SetOutPath "$SYSDIR"
+  ; "try": a file still in use sets the error flag instead of asking. Tried
+  ; three times, half a second apart, for a closed saver's process to end.
+  SetOverwrite try
+  StrCpy $5 0  ; tries
+  ${Do}
+    ClearErrors
+    File "/oname=cellarium.scr" "${SCR}"
+    StrCpy $6 1  ; copied
+    ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    StrCpy $6 0
+    IntOp $5 $5 + 1
+    ${If} $5 >= 3
+      ${Break}
+    ${EndIf}
+    Sleep 500
+  ${Loop}
+  ${If} $6 == 0
+    DetailPrint "$SYSDIR\cellarium.scr is in use and could not be replaced."
+    MessageBox MB_ICONSTOP|MB_OK "$SYSDIR\cellarium.scr is in use and could not be replaced. Close Cellarium and its options dialog, then run the installer again." /SD IDOK
+    Abort  ; exit code 2; the earlier install stays as it was
+  ${EndIf}
   SetOverwrite on
-  File "/oname=cellarium.scr" "${SCR}"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -134,13 +245,15 @@ Section "Cellarium screen saver (required)" SecSaver
 SectionEnd
 
 Section "Make Cellarium the active screen saver" SecActivate
-  ; Remember the saver it replaces, unless Cellarium is already the one (an
-  ; upgrade): then the earlier install's record stays.
+  ; Offered only when HKCU is the hive of the user of this session (.onInit).
+  ; Remember the saver it replaces and whose hive it is, unless Cellarium is
+  ; already the one (an upgrade): then the earlier install's record stays.
   Call CellariumIsActive
   ${If} $R0 == 0
     WriteRegStr HKLM "${UNINST_KEY}" "PreviousScreenSaver" $R1
     ReadRegStr $0 HKCU "${DESKTOP_KEY}" "ScreenSaveActive"
     WriteRegStr HKLM "${UNINST_KEY}" "PreviousScreenSaveActive" $0
+    WriteRegStr HKLM "${UNINST_KEY}" "ActivatedFor" $Account
   ${EndIf}
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$SYSDIR\cellarium.scr"
   WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
@@ -153,10 +266,41 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecActivate} "Choose Cellarium in the Screen Saver Settings now. Uninstalling puts back the screen saver it replaces."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
+; The installer's HKCU is the session user's only when it runs as that user.
+; Otherwise making Cellarium active is not offered, silent or not.
+Function .onInit
+  !insertmacro CheckMachine
+  Call ReadAccount
+  Call ReadSessionUser
+  ${If} $Account == ""
+  ${OrIf} $Account != $SessionUser
+    !insertmacro UnselectSection ${SecActivate}
+    !insertmacro SetSectionFlag ${SecActivate} ${SF_RO}
+    SectionSetText ${SecActivate} "Make Cellarium the active screen saver (not offered)"
+  ${EndIf}
+FunctionEnd
+
+Function ComponentsShow
+  ${If} $Account == ""
+  ${OrIf} $Account != $SessionUser
+    FindWindow $0 "#32770" "" $HWNDPARENT
+    GetDlgItem $0 $0 1006  ; the page's text above the list
+    SendMessage $0 ${WM_SETTEXT} 0 "STR:Cellarium goes into the Windows system folder. This installer runs as another account than yours, so it cannot choose your screen saver: after installing, choose Cellarium in Screen Saver Settings."
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
-  ; Put back the saver Cellarium replaced, but only while Cellarium is still
-  ; the active one: the user may have chosen another since.
-  Call un.CellariumIsActive
+  ; Put back the saver Cellarium replaced, but only in the hive the
+  ; installer changed (this program's HKCU must be that account's), and
+  ; only while Cellarium is still the active one: the user may have chosen
+  ; another since.
+  Call un.ReadAccount
+  ReadRegStr $1 HKLM "${UNINST_KEY}" "ActivatedFor"
+  StrCpy $R0 0
+  ${If} $1 != ""
+  ${AndIf} $1 == $Account
+    Call un.CellariumIsActive
+  ${EndIf}
   ${If} $R0 == 1
     ClearErrors
     ReadRegStr $0 HKLM "${UNINST_KEY}" "PreviousScreenSaver"

@@ -8,12 +8,16 @@
 // pipe; the simulation thread draws through the renderer's. A resize or a
 // signal stops the loop with the core's handshake; a resize then builds a
 // new world for the new size.
+//
+// SIGTERM and SIGINT are blocked in every thread from the first line of
+// main and taken by a thread of their own, so that one arriving at any
+// moment, even while the display is being opened, ends the program with
+// status 0.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -37,13 +41,60 @@ namespace {
 
 const char* const kProgram = "cellarium";
 
-// Written by the signal handler, read by the main thread's poll.
+// How long a stop signal leaves the main thread to end the run in order.
+constexpr long kStopGraceNanoseconds = 200'000'000;
+
+// SIGTERM and SIGINT, blocked in every thread.
+sigset_t stopSignals;
+// Written by the signal thread, read by the main thread's poll.
 int signalPipe[2] = {-1, -1};
 
-extern "C" void OnStopSignal(int) {
+// The signal thread: waits for SIGTERM or SIGINT, tells the main thread,
+// then gives it the grace to stop the simulation and close the display.
+// Either can wait inside Xlib for as long as the server does not answer (a
+// grab held by another client, a stopped server); the module has nothing
+// to save, so past the grace the process ends here, with status 0.
+extern "C" void* AwaitStopSignal(void*) {
+  int received = 0;
+  sigwait(&stopSignals, &received);  // fails only for a bad set
   const char byte = 1;
   const ssize_t ignored = write(signalPipe[1], &byte, 1);
   (void)ignored;
+  timespec left{0, kStopGraceNanoseconds};
+  while (nanosleep(&left, &left) != 0) {
+  }
+  _exit(0);
+}
+
+// Owns the signal thread. It is cancelled (sigwait and nanosleep are
+// cancellation points) and joined when main returns, so that an orderly
+// end leaves no thread behind.
+class SignalThread {
+ public:
+  SignalThread() = default;
+  SignalThread(const SignalThread&) = delete;
+  SignalThread& operator=(const SignalThread&) = delete;
+  ~SignalThread() {
+    if (!started) return;
+    pthread_cancel(id);
+    pthread_join(id, nullptr);
+  }
+  bool Start() {
+    started = pthread_create(&id, nullptr, &AwaitStopSignal, nullptr) == 0;
+    return started;
+  }
+
+ private:
+  pthread_t id{};
+  bool started = false;
+};
+
+// The stop handshake's wait: sleeps between looks, since the simulation
+// thread may be held inside Xlib for a long time by a server that does not
+// answer.
+void PauseWhileStopping() {
+  const timespec pause{0, 1'000'000};
+  nanosleep(&pause, nullptr);
 }
 
 int Fail(const std::string& message) {
@@ -103,7 +154,7 @@ class Session {
   }
 
   void Stop() {
-    RequestStopAndWait(world, [] { sched_yield(); });
+    RequestStopAndWait(world, &PauseWhileStopping);
     if (thread.joinable()) {
       thread.join();
       elapsed = TickCount() - startTick;
@@ -115,7 +166,7 @@ class Session {
   // Carries the generator on into the next world, as one run.
   void SeedFrom(Session& previous) { world.generator = previous.world.generator; }
 
-  std::int32_t Generations() const { return world.generationCount; }
+  std::int64_t Generations() const { return world.generationCount; }
   std::uint32_t Milliseconds() const { return elapsed; }  // of the run, once stopped
   bool UsesShm() const { return usesShm; }
 
@@ -147,6 +198,17 @@ void SeedFromClock(Session& session, const LifeSettings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything else, so that no moment of the run ends by the signals'
+  // default action. Threads started later inherit the blocked set.
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  if (pipe(signalPipe) != 0) return Fail("cannot create a pipe");
+  fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+  SignalThread signalThread;
+  if (!signalThread.Start()) return Fail("cannot start a thread");
+
   ModuleOptions options;
   const std::string problem =
       ParseModuleOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options);
@@ -205,20 +267,6 @@ int main(int argc, char** argv) {
   const unsigned long live =
       AllocatePixel(events, colormap, options.settings.PixelColor, WhitePixel(events, screen));
 
-  // Signals reach only the main thread: the simulation thread starts with
-  // them blocked.
-  if (pipe(signalPipe) != 0) return Fail("cannot create a pipe");
-  fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-  struct sigaction action{};
-  action.sa_handler = &OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-
   LifeSettings& settings = options.settings;
   int width = attributes.width;
   int height = attributes.height;
@@ -235,9 +283,7 @@ int main(int argc, char** argv) {
       SeedFromClock(*next, settings);
     }
     session = std::move(next);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     session->Start(drawing, window, width, height, black, live);
-    pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
 
     bool resized = false;
     while (running && !resized) {

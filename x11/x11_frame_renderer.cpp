@@ -93,7 +93,8 @@ void X11FrameRenderer::DrawRate() {
   const std::uint32_t now = TickCount();
   const std::uint32_t elapsed = now - rateSince;
   if (elapsed < 1000) return;
-  const double rate = (world.generationCount - rateGenerations) * 1000.0 / elapsed;
+  const double rate =
+      static_cast<double>(world.generationCount - rateGenerations) * 1000.0 / elapsed;
   char text[kRateColumns + 1];
   const int length = std::clamp(std::snprintf(text, sizeof text, "%.1f generations/s", rate), 0,
                                 kRateColumns);

@@ -59,5 +59,5 @@ class X11FrameRenderer final : public FrameRenderer {
   // counted since the last update.
   static constexpr int kRateColumns = 24;
   std::uint32_t rateSince = 0;
-  std::int32_t rateGenerations = 0;
+  std::int64_t rateGenerations = 0;
 };

@@ -50,6 +50,20 @@ def uninstall(prefix):
     expect(gone, "the uninstall entry or the uninstaller is still there after 60 s")
 
 
+def installed(prefix):
+    with open(unix(prefix, INSTALLED), "rb") as f:
+        return f.read()
+
+
+def put_older(prefix, scr):
+    """Puts an older cellarium.scr in place, one that still runs: the
+    packaged one with bytes after its end. Returns its contents."""
+    older = scr + b"older"
+    with open(unix(prefix, INSTALLED), "wb") as f:
+        f.write(older)
+    return older
+
+
 def unix(prefix, windows_path):
     drive, rest = windows_path.split(":", 1)
     assert drive.lower() == "c"
@@ -105,9 +119,18 @@ def run(suite, display, template, setup, scr):
         status = proc.wait(20)
         expect(status == 0, f"the saver did not end with 0 after a key: {status}")
 
-    with suite.check("installing again over the first install works"):
+    with suite.check("installing again while an older saver runs closes it, which stores its rate, "
+                     "and replaces it"):
+        older = put_older(prefix, scr)
+        prefix.wine("reg", "delete", SAVER_KEY, "/v", "LastRate", "/f")
+        proc = prefix.start(INSTALLED, "/s")
+        expect(display.wait_window(name="ScreenSaver.Cellarium", proc=proc, timeout=40) is not None,
+               f"no saver window (status {proc.wait(0)})")
         install(prefix, setup)
-        expect(os.path.exists(unix(prefix, INSTALLED)), "no cellarium.scr after the second install")
+        expect(proc.wait(10) == 0, f"the running saver was not closed: status {proc.wait(0)}")
+        expect(value(prefix.reg_query(SAVER_KEY), "LastRate") is not None, "the closed saver stored no LastRate")
+        expect(installed(prefix) == scr, "cellarium.scr is the older one still" if installed(prefix) == older
+               else "cellarium.scr is neither the older nor the packaged one")
         expect(value(prefix.reg_query(UNINSTALL), "PreviousScreenSaver") == PREVIOUS,
                "the second install forgot the saver the first one replaced")
 
@@ -123,13 +146,30 @@ def run(suite, display, template, setup, scr):
     prefix.destroy(background=True)
 
     prefix = template.fresh()
-    with suite.check("the uninstaller leaves a saver chosen after installing"):
+    with suite.check("a silent install whose saver file stays in use (the options dialog open) fails "
+                     "with status 2 and leaves the earlier file"):
         install(prefix, setup)
-        chosen = r"C:\windows\system32\chosen.scr"
-        prefix.reg_add("SCRNSAVE.EXE", "REG_SZ", chosen, key=DESKTOP)
-        uninstall(prefix)
-        expect(value(prefix.reg_query(DESKTOP), "SCRNSAVE.EXE") == chosen,
-               f"SCRNSAVE.EXE is {value(prefix.reg_query(DESKTOP), 'SCRNSAVE.EXE')!r}")
+        older = put_older(prefix, scr)
+        proc = prefix.start(INSTALLED, "/c")
+        expect(display.wait_window(name="Options for Cellarium", proc=proc, timeout=40) is not None,
+               f"no options dialog (status {proc.wait(0)})")
+        status, out = prefix.wine(setup, "/S", timeout=180)
+        proc.kill()
+        expect(status == 2, f"the installer exited with {status}: {out.strip()[-300:]}")
+        expect(installed(prefix) == older, "cellarium.scr changed")
+
+    # What an earlier install changed and the uninstaller must leave: a saver
+    # chosen since, or the desktop values of another account's hive.
+    chosen = r"C:\windows\system32\chosen.scr"
+    for name, change, key in (("a saver chosen after installing", ("SCRNSAVE.EXE", chosen), DESKTOP),
+                              ("another account's choice", ("ActivatedFor", r"ELSEWHERE\someone"), UNINSTALL)):
+        with suite.check(f"the uninstaller leaves the desktop values alone after {name}"):
+            install(prefix, setup)
+            prefix.reg_add(change[0], "REG_SZ", change[1], key=key)
+            before = saver_values(prefix.reg_query(DESKTOP))
+            uninstall(prefix)
+            after = saver_values(prefix.reg_query(DESKTOP))
+            expect(after == before, f"desktop values {before} became {after}")
 
     with suite.check("the installer shows its page with the saver chosen for activation"):
         proc = prefix.start(setup)

@@ -2,19 +2,22 @@
 // xscreensaver's own window would be: WIDTHxHEIGHT at the top-left corner,
 // white (so that any part the module leaves undrawn shows), its id printed
 // in hex on the first line. Stays until it is killed or its window is
-// destroyed.
+// destroyed. With "grab", it first takes a server grab and holds it, as a
+// client that keeps the server from answering anyone else.
 //
-//   x11_hold_window WIDTH HEIGHT
+//   x11_hold_window WIDTH HEIGHT [grab]
 #include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
-  const int width = argc == 3 ? std::atoi(argv[1]) : 0;
-  const int height = argc == 3 ? std::atoi(argv[2]) : 0;
+  const bool grab = argc == 4 && std::strcmp(argv[3], "grab") == 0;
+  const int width = argc == 3 || grab ? std::atoi(argv[1]) : 0;
+  const int height = argc == 3 || grab ? std::atoi(argv[2]) : 0;
   if (width < 1 || height < 1) {
-    std::fprintf(stderr, "usage: x11_hold_window WIDTH HEIGHT\n");
+    std::fprintf(stderr, "usage: x11_hold_window WIDTH HEIGHT [grab]\n");
     return 1;
   }
   Display* display = XOpenDisplay(nullptr);
@@ -32,6 +35,10 @@ int main(int argc, char** argv) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.type == MapNotify) {
+      if (grab) {
+        XGrabServer(display);
+        XSync(display, False);
+      }
       std::printf("0x%lx\n", static_cast<unsigned long>(window));
       std::fflush(stdout);
     }

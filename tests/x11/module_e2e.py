@@ -21,7 +21,7 @@ import xml.etree.ElementTree as ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import Display, Suite, expect, screenshot  # noqa: E402
+from harness import Display, Suite, _poll, expect, screenshot  # noqa: E402
 import lifeworld  # noqa: E402
 from saver_e2e import judge_picture  # noqa: E402
 
@@ -35,7 +35,10 @@ class Module:
     """The module running on the display; stop() ends it with a signal."""
 
     def __init__(self, ctx, args, env=None):
-        self.proc = subprocess.Popen([ctx.module, *args], env={**ctx.display.env(), **(env or {})},
+        # A ThreadSanitizer build waits a second at exit while other threads
+        # live; the timings checked here are the program's own.
+        tsan = {"TSAN_OPTIONS": os.environ.get("TSAN_OPTIONS", "") + ":atexit_sleep_ms=0"}
+        self.proc = subprocess.Popen([ctx.module, *args], env={**ctx.display.env(), **tsan, **(env or {})},
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 
     def stop(self, sig=signal.SIGTERM):
@@ -54,11 +57,12 @@ class Module:
 
 
 class HostWindow:
-    """A plain white window of another client, for -window-id."""
+    """A plain white window of another client, for -window-id; with grab,
+    the client holds a server grab from before its id is printed."""
 
-    def __init__(self, ctx, width, height):
-        self.proc = subprocess.Popen([ctx.hold_window, str(width), str(height)], env=ctx.display.env(),
-                                     stdout=subprocess.PIPE, text=True)
+    def __init__(self, ctx, width, height, grab=False):
+        self.proc = subprocess.Popen([ctx.hold_window, str(width), str(height), *(["grab"] if grab else [])],
+                                     env=ctx.display.env(), stdout=subprocess.PIPE, text=True)
         self.id = self.proc.stdout.readline().strip()
         expect(self.id.startswith("0x"), "the host window did not start")
 
@@ -157,6 +161,54 @@ def check_signal_during_delay(ctx):
         expect_quick_exit(module)
 
 
+def connected(pid):
+    """True once the process has a socket open (its display connection)."""
+    try:
+        return any(os.readlink(f"/proc/{pid}/fd/{fd}").startswith("socket:")
+                   for fd in os.listdir(f"/proc/{pid}/fd"))
+    except OSError:
+        return False
+
+
+def checks_unanswering_server(ctx):
+    """SIGTERM while the X server does not answer: the module must not wait
+    for it (nor spin), whether the signal comes while it draws or while it
+    is still opening the display."""
+    server = ctx.display.proc.pid
+
+    def stopped_before_start(started):
+        os.kill(server, signal.SIGSTOP)
+        started.append(Module(ctx, ["-root"]))
+        expect(_poll(lambda: connected(started[0].proc.pid), 5), "the module never connected")
+
+    def stopped_while_drawing(started):
+        started.append(Module(ctx, ["-root"]))
+        time.sleep(0.5)
+        os.kill(server, signal.SIGSTOP)
+
+    def grabbed_while_drawing(started):
+        started.append(Module(ctx, ["-root"]))
+        time.sleep(0.5)
+        started.append(HostWindow(ctx, 10, 10, grab=True))
+
+    for name, setup in (("the server stopped before it starts", stopped_before_start),
+                        ("the server stopped while it draws", stopped_while_drawing),
+                        ("another client grabs the server while it draws", grabbed_while_drawing)):
+        with ctx.suite.check(f"SIGTERM ends it within a second, {name}"):
+            started = []
+            try:
+                setup(started)
+                time.sleep(0.3)  # let it block inside Xlib
+                expect_quick_exit(started[0])
+            finally:
+                os.kill(server, signal.SIGCONT)
+                for other in started[1:]:
+                    other.close()
+                if started and started[0].proc.poll() is None:
+                    started[0].proc.kill()
+                    started[0].proc.wait(5)
+
+
 def checks_bad_options(ctx):
     cases = [(["-zoom", "3"], None, "-zoom 3: must be one of 1|2|4"),
              (["-sparkle"], None, "unknown option -sparkle"),
@@ -236,6 +288,7 @@ def main():
         check_transfer(ctx)
         checks_layouts(ctx)
         check_signal_during_delay(ctx)
+        checks_unanswering_server(ctx)
         checks_bad_options(ctx)
     check_xml(ctx)
     check_deb(ctx)
