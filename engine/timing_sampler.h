@@ -45,5 +45,6 @@ class TimingSampler {
 };
 
 // Mixes one timing bit into the world's generator (a one-byte string of bit
-// length 1) and, when the random-bit log is open, appends "0" or "1" to it.
+// length 1) and, when the random-bit log is open, appends "0" or "1" to it
+// and flushes it.
 void FeedTimingBit(LifeWorld& world, std::uint32_t bit);

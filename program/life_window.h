@@ -5,13 +5,16 @@
 #include "engine/life_world.h"
 #include "program/world_bitmaps.h"
 #include "saver/scrnsav_window.h"
+#include "store/diagnostic_files.h"
 
 // The Life saver window. Its construction loads the settings, seeds the
 // generator, derives the geometry from the screen, allocates the world
 // bitmaps (and the display bitmap when the world is magnified or tiled) and
 // fills the initial soup; PrepareWindow starts the simulation thread;
-// ConfirmClose stops it; the destructor hands the next seeds, the rate and
-// the optional world dump to the store.
+// ConfirmClose stops it; the destructor hands the next seeds, the rate, the
+// random-bit log and the optional world dump to the store. When the session
+// ends (log-off, shutdown) SessionEnding does the same at once, since the
+// process may be ended before the destructor could run.
 //
 // Threads: the message thread owns everything here before the simulation
 // thread starts and after the stop handshake; in between the simulation
@@ -34,10 +37,16 @@ class TLifeWindow : public TScrnSavWindow {
   void FillWindowClass(WNDCLASSA& windowClass) override;
   // ConfirmClose: the stop handshake; always yes.
   bool ConfirmClose() override;
+  // SessionEnding: the stop handshake, then the end of the run.
+  void SessionEnding() override;
 
  private:
   static unsigned __stdcall SimulationThread(void* window);
   void StopSimulation();
+  // Closes the log, stores the next seeds and the rate and writes the dump
+  // when the S key ended the saver; the first call only. The simulation
+  // thread must have stopped.
+  void FinishRun();
 
   LifeWorld world;
   WorldBitmaps bitmaps;  // the display bitmap only when magnified or tiled
@@ -45,4 +54,6 @@ class TLifeWindow : public TScrnSavWindow {
   GdiFrameRenderer renderer;
   HANDLE thread = nullptr;  // owned; closed once the thread has ended
   bool fineTimer = false;   // a 1 ms timer period asked for while a paced run lasts
+  PendingFile randBitsLog;  // RandBits.txt while it is written, in run mode 'r'
+  bool runFinished = false;
 };

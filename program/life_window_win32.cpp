@@ -23,7 +23,9 @@ void YieldTimeSlice() { Sleep(0); }
 }  // namespace
 
 TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTANCE instance)
-    : TScrnSavWindow(parentWindow, windowTitle, instance), bitmaps(lifeSettings), renderer(world, lifeSettings) {
+    : TScrnSavWindow(parentWindow, windowTitle, instance),
+      bitmaps(lifeSettings),
+      renderer(world, lifeSettings) {
   auto* application = dynamic_cast<TScrnSavApp*>(GetApplication());
   if (application != nullptr) application->SetIdleStepMode(-1);
 
@@ -44,22 +46,16 @@ TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTAN
   world.startTime = std::time(nullptr);
   world.generationCount = 0;
 
-  if (application != nullptr && WantsRandBitsLog(application->RunMode()))
-    world.randBitsFile = OpenRandBitsLog();
+  if (application != nullptr && WantsRandBitsLog(application->RunMode()) &&
+      OpenRandBitsLog(randBitsLog))
+    world.randBitsFile = randBitsLog.Stream();
 }
 
 TLifeWindow::~TLifeWindow() {
-  // A window destroyed without WM_CLOSE (the application ending, the session
-  // closing) still stops its thread before anything is torn down.
+  // A window destroyed without WM_CLOSE (the application ending) still stops
+  // its thread before anything is torn down.
   StopSimulation();
-
-  CloseRandBitsLog(world.randBitsFile);
-  world.generator.FillBytes(&lifeSettings.Seed1, 4);
-  world.generator.FillBytes(&lifeSettings.Seed2, 4);
-  SaveSeeds(lifeSettings);
-  SaveRunRate(world.generationCount,
-              static_cast<std::int64_t>(std::time(nullptr) - world.startTime));
-  if (KeyWritesDump(LastKey())) DumpWorld(world, lifeSettings.PixelColor);
+  FinishRun();
 
   world.currentBits = world.nextBits = world.displayBits = nullptr;
   world.worldBitsA = world.worldBitsB = nullptr;
@@ -104,6 +100,24 @@ void TLifeWindow::StopSimulation() {
     timeEndPeriod(1);
     fineTimer = false;
   }
+}
+
+void TLifeWindow::FinishRun() {
+  if (runFinished) return;
+  runFinished = true;
+  world.randBitsFile = nullptr;
+  randBitsLog.Commit();
+  world.generator.FillBytes(&lifeSettings.Seed1, 4);
+  world.generator.FillBytes(&lifeSettings.Seed2, 4);
+  SaveSeeds(lifeSettings);
+  SaveRunRate(world.generationCount,
+              static_cast<std::int64_t>(std::time(nullptr) - world.startTime));
+  if (KeyWritesDump(LastKey())) DumpWorld(world, lifeSettings.PixelColor);
+}
+
+void TLifeWindow::SessionEnding() {
+  StopSimulation();
+  FinishRun();
 }
 
 void TLifeWindow::IdleStep() {}

@@ -9,7 +9,8 @@
 // The general saver window: a borderless pop-up over every monitor (the
 // virtual screen) with the cursor hidden, that asks to close at the first
 // sign of the user (a mouse jump, a button, a key, loss of activation) and
-// refuses the system's request to start another saver meanwhile. Input never
+// refuses the system's request to start another saver meanwhile; it never
+// holds up the end of the session, and hands it to SessionEnding. Input never
 // closes the window directly: it posts WM_CLOSE and the framework's close
 // path does the rest. It knows nothing of what is drawn.
 class TScrnSavWindow : public TFrameWindow {
@@ -30,6 +31,11 @@ class TScrnSavWindow : public TFrameWindow {
   const char* WindowClassName() override;
   // FillWindowClass: no icon, CS_SAVEBITS added, the null brush.
   void FillWindowClass(WNDCLASSA& windowClass) override;
+  // SessionEnding: the user is logging off or the system shuts down, and the
+  // process may be ended as soon as this returns: whatever the run must
+  // leave behind is saved here, once. The window then closes as usual if
+  // the process lives on. Does nothing here.
+  virtual void SessionEnding();
 
  protected:
   // The screen rectangle the window covers once prepared: every monitor.
@@ -47,6 +53,8 @@ class TScrnSavWindow : public TFrameWindow {
   LRESULT OnKeyDown(WPARAM wParam, LPARAM);
   LRESULT OnSysKeyDown(WPARAM, LPARAM);
   LRESULT OnSysCommand(WPARAM wParam, LPARAM);
+  LRESULT OnQueryEndSession(WPARAM, LPARAM);
+  LRESULT OnEndSession(WPARAM wParam, LPARAM);
   static const TMessageRow<TScrnSavWindow> messageTable[];
 
   std::uint32_t lastKey = 0;

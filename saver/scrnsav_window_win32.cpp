@@ -30,6 +30,8 @@ ScreenRect TScrnSavWindow::CoveredRect() {
 
 void TScrnSavWindow::IdleStep() {}
 
+void TScrnSavWindow::SessionEnding() {}
+
 const char* TScrnSavWindow::WindowClassName() { return "ScreenSaverClass"; }
 
 void TScrnSavWindow::FillWindowClass(WNDCLASSA& windowClass) {
@@ -40,7 +42,7 @@ void TScrnSavWindow::FillWindowClass(WNDCLASSA& windowClass) {
 }
 
 // Input, in the order it is described: the mouse, activation, keys, and the
-// system's own request to start a saver.
+// system's own request to start a saver; then the end of the session.
 const TMessageRow<TScrnSavWindow> TScrnSavWindow::messageTable[] = {
     {WM_MOUSEMOVE, &TScrnSavWindow::OnMouseMove},
     {WM_LBUTTONDOWN, &TScrnSavWindow::OnButtonDown},
@@ -51,6 +53,8 @@ const TMessageRow<TScrnSavWindow> TScrnSavWindow::messageTable[] = {
     {WM_KEYDOWN, &TScrnSavWindow::OnKeyDown},
     {WM_SYSKEYDOWN, &TScrnSavWindow::OnSysKeyDown},
     {WM_SYSCOMMAND, &TScrnSavWindow::OnSysCommand},
+    {WM_QUERYENDSESSION, &TScrnSavWindow::OnQueryEndSession},
+    {WM_ENDSESSION, &TScrnSavWindow::OnEndSession},
 };
 
 LRESULT TScrnSavWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -98,4 +102,17 @@ LRESULT TScrnSavWindow::OnSysKeyDown(WPARAM, LPARAM) {
 LRESULT TScrnSavWindow::OnSysCommand(WPARAM wParam, LPARAM) {
   if (IsScreenSaveCommand(wParam)) return 0;
   return DefaultProcessing();
+}
+
+// A saver never holds up a log-off or a shutdown.
+LRESULT TScrnSavWindow::OnQueryEndSession(WPARAM, LPARAM) { return TRUE; }
+
+// wParam is TRUE when the session really ends (FALSE: another program
+// refused it, and the saver runs on).
+LRESULT TScrnSavWindow::OnEndSession(WPARAM wParam, LPARAM) {
+  if (wParam != 0) {
+    SessionEnding();
+    PostClose();
+  }
+  return 0;
 }

@@ -1,6 +1,8 @@
 #include "store/diagnostic_files.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstdio>
 
 #include "engine/life_world.h"
 
@@ -11,22 +13,51 @@ std::string NoDirectory() { return std::string(); }
 WindowsDirectorySource directorySource = &NoDirectory;
 WindowsDirectorySource userDirectorySource = &NoDirectory;
 
-// Text and binary are one mode outside Windows.
+// The default file operations. POSIX rename replaces its target in one
+// step. On Windows, where only the core's tests use these (the program
+// installs the Win32 ones), the C library can neither create exclusively
+// nor rename over a file, so both take two steps there.
+std::FILE* CreateNewWithTheCLibrary(const std::string& path) {
 #if defined(_WIN32)
-constexpr const char* kTextWrite = "wt";
+  if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
+    std::fclose(existing);
+    return nullptr;
+  }
+  return std::fopen(path.c_str(), "wb");
 #else
-constexpr const char* kTextWrite = "w";
+  return std::fopen(path.c_str(), "wbx");
 #endif
+}
+
+bool MayReplaceWithTheCLibrary(const std::string& path) {
+  errno = 0;
+  if (std::FILE* existing = std::fopen(path.c_str(), "r+b")) {
+    std::fclose(existing);
+    return true;
+  }
+  return errno == ENOENT;
+}
+
+bool ReplaceWithTheCLibrary(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  std::remove(to.c_str());
+#endif
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveWithTheCLibrary(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+FileOperations fileOperations = DefaultFileOperations();
+
+// Temporary names tried beside a target; more are left only by runs that
+// were killed while writing, and then the per-user folder takes the file.
+constexpr int kTemporaryNames = 100;
 
 std::string JoinPath(std::string directory, const char* fileName) {
   if (directory.empty()) return directory;
   directory += '\\';
   directory += fileName;
   return directory;
-}
-
-std::FILE* OpenPath(const std::string& path, const char* mode) {
-  return path.empty() ? nullptr : std::fopen(path.c_str(), mode);
 }
 
 void PutLittleEndian(std::uint8_t* p, std::uint32_t value, int bytes) {
@@ -53,6 +84,22 @@ WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source) {
   return previous;
 }
 
+FileOperations DefaultFileOperations() {
+  return {&CreateNewWithTheCLibrary, &MayReplaceWithTheCLibrary, &ReplaceWithTheCLibrary,
+          &RemoveWithTheCLibrary};
+}
+
+FileOperations SetFileOperations(const FileOperations& operations) {
+  const FileOperations previous = fileOperations;
+  const FileOperations fallback = DefaultFileOperations();
+  fileOperations = {
+      operations.createNew != nullptr ? operations.createNew : fallback.createNew,
+      operations.mayReplace != nullptr ? operations.mayReplace : fallback.mayReplace,
+      operations.replace != nullptr ? operations.replace : fallback.replace,
+      operations.remove != nullptr ? operations.remove : fallback.remove};
+  return previous;
+}
+
 std::string DiagnosticFilePath(const char* fileName) {
   return JoinPath(directorySource(), fileName);
 }
@@ -61,19 +108,40 @@ std::string UserDiagnosticFilePath(const char* fileName) {
   return JoinPath(userDirectorySource(), fileName);
 }
 
-std::FILE* CreateDiagnosticFile(const char* fileName, const char* mode) {
-  std::FILE* file = OpenPath(DiagnosticFilePath(fileName), mode);
-  if (file == nullptr) file = OpenPath(UserDiagnosticFilePath(fileName), mode);
-  return file;
+bool PendingFile::Create(const std::string& targetPath) {
+  Abandon();
+  if (targetPath.empty() || !fileOperations.mayReplace(targetPath)) return false;
+  for (int n = 0; n < kTemporaryNames && file == nullptr; ++n) {
+    temporary = targetPath + "." + std::to_string(n) + ".tmp";
+    file = fileOperations.createNew(temporary);
+  }
+  if (file == nullptr) return false;
+  target = targetPath;
+  return true;
 }
 
-std::FILE* OpenRandBitsLog(const std::string& path) { return OpenPath(path, kTextWrite); }
-
-std::FILE* OpenRandBitsLog() { return CreateDiagnosticFile(kRandBitsFileName, kTextWrite); }
-
-void CloseRandBitsLog(std::FILE*& file) {
-  if (file != nullptr) std::fclose(file);
+bool PendingFile::Commit() {
+  if (file == nullptr) return false;
+  // A write error is sticky in the stream; the flush and the close report
+  // what the buffer could not put on the disk.
+  bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
+  written = std::fclose(file) == 0 && written;
   file = nullptr;
+  if (written && fileOperations.replace(temporary, target)) return true;
+  fileOperations.remove(temporary);
+  return false;
+}
+
+void PendingFile::Abandon() {
+  if (file == nullptr) return;
+  std::fclose(file);
+  file = nullptr;
+  fileOperations.remove(temporary);
+}
+
+bool OpenRandBitsLog(PendingFile& log) {
+  return log.Create(DiagnosticFilePath(kRandBitsFileName)) ||
+         log.Create(UserDiagnosticFilePath(kRandBitsFileName));
 }
 
 bool DumpWorldFits(std::int32_t worldCols, std::int32_t worldRows) {
@@ -105,29 +173,25 @@ DumpHeader BuildDumpHeader(std::int32_t worldCols, std::int32_t worldRows,
   return h;
 }
 
-namespace {
-
-// Writes the dump into file, opened by open once the world is known to fit.
-template <typename Open>
-void WriteDump(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
-               std::uint32_t colour, Open open) {
-  if (bits == nullptr || !DumpWorldFits(worldCols, worldRows)) return;
-  std::FILE* file = open();
-  if (file == nullptr) return;
-  const DumpHeader header = BuildDumpHeader(worldCols, worldRows, colour);
-  std::fwrite(header.data(), 1, header.size(), file);
-  std::fwrite(bits, 1, static_cast<std::size_t>(PixelBytes(worldCols, worldRows)), file);
-  std::fclose(file);
-}
-
-}  // namespace
-
-void DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
+bool DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
                std::uint32_t colour, const std::string& path) {
-  WriteDump(worldCols, worldRows, bits, colour, [&] { return OpenPath(path, "wb"); });
+  if (bits == nullptr || !DumpWorldFits(worldCols, worldRows)) return false;
+  PendingFile dump;
+  if (!dump.Create(path)) return false;
+  const DumpHeader header = BuildDumpHeader(worldCols, worldRows, colour);
+  const auto pixelBytes = static_cast<std::size_t>(PixelBytes(worldCols, worldRows));
+  if (std::fwrite(header.data(), 1, header.size(), dump.Stream()) != header.size() ||
+      std::fwrite(bits, 1, pixelBytes, dump.Stream()) != pixelBytes) {
+    return false;  // abandoned as it goes
+  }
+  return dump.Commit();
 }
 
-void DumpWorld(const LifeWorld& world, std::uint32_t colour) {
-  WriteDump(world.worldCols, world.worldRows, world.currentBits, colour,
-            [] { return CreateDiagnosticFile(kLifeDumpFileName, "wb"); });
+bool DumpWorld(const LifeWorld& world, std::uint32_t colour) {
+  const auto dump = [&](const std::string& path) {
+    return DumpWorld(world.worldCols, world.worldRows, world.currentBits, colour, path);
+  };
+  // The per-user folder is looked up (and made) only when it is needed.
+  return dump(DiagnosticFilePath(kLifeDumpFileName)) ||
+         dump(UserDiagnosticFilePath(kLifeDumpFileName));
 }

@@ -10,17 +10,26 @@ struct LifeWorld;
 // the timing bits that feed the generator (RandBits.txt, run mode 'r') and
 // a 1-bit bitmap file of the final world (LifeDump.bmp, when the S key ended
 // the saver). Neither is ever read back. A normal user cannot create files
-// in the Windows directory since Vista, so a file that cannot be created
+// in the Windows directory since Vista, so a file that cannot be written
 // there goes to the per-user folder instead (%LOCALAPPDATA%\Cellarium); no
 // folder known or usable, no file. The log holds one character '0' or '1'
 // per timing bit, nothing else.
+//
+// Neither file is ever written in place. Each is written to a new temporary
+// file beside it ("<name>.<n>.tmp"), every write and the close checked, and
+// only a complete file replaces the earlier one, in one step. On any failure
+// the temporary file is removed and an earlier file stays as it was: a full
+// disk never leaves a truncated dump or log behind.
+//
+// Paths are UTF-8 throughout; the Windows back end opens them with the
+// wide-character functions, so any user name works.
 
 inline constexpr const char* kRandBitsFileName = "RandBits.txt";
 inline constexpr const char* kLifeDumpFileName = "LifeDump.bmp";
 
 // Where the Windows directory comes from: the directory without a trailing
 // separator, or an empty string when it cannot be found. On Windows
-// InstallWindowsStore() installs GetWindowsDirectoryA; tests install a
+// InstallWindowsStore() installs GetWindowsDirectoryW; tests install a
 // temporary folder. Null restores the default, which knows no directory.
 using WindowsDirectorySource = std::string (*)();
 WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source);
@@ -30,23 +39,67 @@ WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source);
 // null restores the default, which knows no folder.
 WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source);
 
+// The file system as the files need it. The default, for the portable
+// build and its tests, uses the C library (rename replaces in one step on
+// POSIX systems); InstallWindowsStore() installs the wide-character Win32
+// functions. Any member may be replaced by a test to make it fail.
+struct FileOperations {
+  // Creates the file, which must not exist yet, for binary writing. Null
+  // when it exists already or cannot be created.
+  std::FILE* (*createNew)(const std::string& path);
+  // True when path names no file, or a file this process may overwrite
+  // (not a folder, not read-only, not refused).
+  bool (*mayReplace)(const std::string& path);
+  // Puts the file from in place of the file to, in one step; false when
+  // it cannot, and then both are as they were.
+  bool (*replace)(const std::string& from, const std::string& to);
+  // Deletes a file; false when it cannot.
+  bool (*remove)(const std::string& path);
+};
+// Installs operations (or the default, given null members) and returns the
+// previous ones.
+FileOperations SetFileOperations(const FileOperations& operations);
+FileOperations DefaultFileOperations();
+
 // The directory, one backslash, the name. Empty when the directory is
 // unknown, so that no file is created somewhere unintended.
 std::string DiagnosticFilePath(const char* fileName);
 // The same in the per-user folder.
 std::string UserDiagnosticFilePath(const char* fileName);
 
-// Opens fileName with the fopen mode: in the Windows directory, else, when
-// it cannot be created there, in the per-user folder. Null when neither can.
-std::FILE* CreateDiagnosticFile(const char* fileName, const char* mode);
+// A file being written: a temporary file beside its target that Commit puts
+// in the target's place. Owns its stream; destroying it abandons the file.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  ~PendingFile() { Abandon(); }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
 
-// Opens the random-bit log for writing in text mode, replacing an earlier
-// file. Null when the path is empty or the file cannot be created.
-std::FILE* OpenRandBitsLog(const std::string& path);
-// The same for RandBits.txt where CreateDiagnosticFile puts it.
-std::FILE* OpenRandBitsLog();
-// Closes the log if it is open and forgets it.
-void CloseRandBitsLog(std::FILE*& file);
+  // Starts writing target (a full path): false, with nothing created, when
+  // the path is empty, the target cannot be replaced, or no temporary file
+  // can be made beside it. A file already being written is abandoned first.
+  bool Create(const std::string& target);
+  // The temporary file's stream while it is open, else null.
+  std::FILE* Stream() const { return file; }
+  // Closes the stream; when every write, flush and the close succeeded,
+  // replaces the target with it. True when the target now holds exactly
+  // what was written; otherwise the temporary file is removed and the
+  // target is as it was. Nothing to commit is a failure.
+  bool Commit();
+  // Closes and removes the temporary file; the target stays as it was.
+  void Abandon();
+
+ private:
+  std::FILE* file = nullptr;
+  std::string temporary;
+  std::string target;
+};
+
+// Starts the random-bit log: RandBits.txt in the Windows directory, else in
+// the per-user folder. False when neither can be written. Written by the
+// simulation loop through log.Stream(), made RandBits.txt by log.Commit().
+bool OpenRandBitsLog(PendingFile& log);
 
 // LifeDump.bmp layout, all fields little-endian:
 //    0  2  "BM"                     14  4  core header size: 12
@@ -69,12 +122,13 @@ bool DumpWorldFits(std::int32_t worldCols, std::int32_t worldRows);
 DumpHeader BuildDumpHeader(std::int32_t worldCols, std::int32_t worldRows,
                            std::uint32_t colour);
 
-// Writes the bitmap file at path, opened "wb" (replacing an earlier file).
-// Writes nothing when the path is empty, the file cannot be created, bits is
-// null or the world does not fit the format. Write errors are ignored.
-void DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
+// Writes the bitmap file at path through a PendingFile, so that it replaces
+// an earlier file only when complete. False, with nothing changed, when the
+// path is empty, bits is null, the world does not fit the format or the
+// file cannot be written whole.
+bool DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_t* bits,
                std::uint32_t colour, const std::string& path);
 
-// The saver's dump: world.currentBits into LifeDump.bmp where
-// CreateDiagnosticFile puts it.
-void DumpWorld(const LifeWorld& world, std::uint32_t colour);
+// The saver's dump: world.currentBits into LifeDump.bmp in the Windows
+// directory, else in the per-user folder. False when neither took it.
+bool DumpWorld(const LifeWorld& world, std::uint32_t colour);

@@ -7,13 +7,14 @@ class MemoryRegistry::Key final : public RegistryKey {
  public:
   explicit Key(MemoryRegistry& owner) : registry(owner) {}
 
-  bool Read(const char* name, void* buffer, std::uint32_t capacity,
-            std::uint32_t& size) override {
+  bool Read(const char* name, void* buffer, std::uint32_t capacity, std::uint32_t& size,
+            std::uint32_t& type) override {
     registry.log.push_back(std::string("read ") + name);
     const Value* value = registry.Find(name);
     if (value == nullptr || value->data.size() > capacity) return false;
     if (!value->data.empty()) std::memcpy(buffer, value->data.data(), value->data.size());
     size = static_cast<std::uint32_t>(value->data.size());
+    type = value->type;
     return true;
   }
 

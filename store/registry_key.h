@@ -36,11 +36,12 @@ class RegistryKey {
   virtual ~RegistryKey() = default;
 
   // Copies the value's data, whatever its type, into buffer and stores its
-  // byte count in size. Fails (returns false) when the value is missing,
-  // unreadable or holds more than capacity bytes; buffer is then undefined.
-  // Text values hold the bytes the ANSI interface returns: text and NUL.
-  virtual bool Read(const char* name, void* buffer, std::uint32_t capacity,
-                    std::uint32_t& size) = 0;
+  // byte count in size and its type in type. Fails (returns false) when the
+  // value is missing, unreadable or holds more than capacity bytes; buffer
+  // is then undefined. Text values hold the bytes the ANSI interface
+  // returns: text and NUL.
+  virtual bool Read(const char* name, void* buffer, std::uint32_t capacity, std::uint32_t& size,
+                    std::uint32_t& type) = 0;
 
   // Stores size bytes of the given type, replacing any earlier value.
   // Returns false when the write failed.

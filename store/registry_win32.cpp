@@ -13,8 +13,8 @@ class Win32Key final : public RegistryKey {
   Win32Key(const Win32Key&) = delete;
   Win32Key& operator=(const Win32Key&) = delete;
 
-  bool Read(const char* name, void* buffer, std::uint32_t capacity,
-            std::uint32_t& size) override {
+  bool Read(const char* name, void* buffer, std::uint32_t capacity, std::uint32_t& size,
+            std::uint32_t& valueType) override {
     // Ask for the size first: a value longer than the buffer is refused
     // before any data is copied.
     DWORD type = 0;
@@ -32,6 +32,7 @@ class Win32Key final : public RegistryKey {
       return false;
     }
     size = got;
+    valueType = type;
     return true;
   }
 

@@ -11,8 +11,14 @@ namespace {
 constexpr const char* kLastRateName = "LastRate";
 
 // A word is read as up to 4 bytes, a flag as 1, a colour as 3 or 4 (the
-// fourth ignored). The type a value is stored with is not looked at.
+// fourth ignored).
 std::uint32_t ReadWidth(SettingForm form) { return form == SettingForm::kFlag ? 1 : 4; }
+
+// The type a field is written with; a value of any other type is unreadable
+// (REG_SZ "0" is not the number 0x30).
+std::uint32_t StoredType(SettingForm form) {
+  return form == SettingForm::kWord ? kRegDword : kRegBinary;
+}
 
 // Replaces the low `count` bytes of value, little-endian.
 std::uint32_t MergeLeadingBytes(std::uint32_t value, const std::uint8_t* bytes,
@@ -29,8 +35,12 @@ void LoadField(RegistryKey& key, const SettingField& field, LifeSettings& settin
   // field is only ever touched from a read that succeeded.
   std::uint8_t buffer[4] = {};
   std::uint32_t size = 0;
+  std::uint32_t type = kRegNone;
   const std::uint32_t width = ReadWidth(field.form);
-  if (!key.Read(field.name, buffer, width, size) || size > width) return;
+  if (!key.Read(field.name, buffer, width, size, type) || size > width ||
+      type != StoredType(field.form)) {
+    return;
+  }
   if (field.form == SettingForm::kColour) {
     // One or two bytes would leave components undefined: missing.
     if (size < 3) return;

@@ -11,8 +11,9 @@
 
 // Reads every stored value over the record's fields in the rows' order, then
 // clamps every field into its row's range and normalises. A missing,
-// unreadable or too long value keeps its field; a shorter word replaces the
-// field's leading bytes; a colour needs at least its 3 bytes. Clamping and
+// unreadable or too long value, or one of another type than its row's form
+// is written with, keeps its field; a shorter word replaces the field's
+// leading bytes; a colour needs at least its 3 bytes. Clamping and
 // NormalizeSettings run even when the key cannot be opened, so the record
 // meets the engine's preconditions whatever the key holds.
 void LoadSettings(LifeSettings& settings);

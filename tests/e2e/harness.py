@@ -528,8 +528,9 @@ class Prefix:
 
     def reg_import(self, values, key=SAVER_KEY):
         """Writes several values with one Wine program (reg import):
-        {name: (kind, data)} with the kinds and data of reg_add."""
-        lines = ["REGEDIT4", "", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER', 1)}]"]
+        {name: (kind, data)} with the kinds and data of reg_add; text may
+        hold any character."""
+        lines = ["", f"[{key.replace('HKCU', 'HKEY_CURRENT_USER', 1)}]"]
         for name, (kind, data) in values.items():
             if kind == "REG_DWORD":
                 text = f"dword:{int(data) & 0xFFFFFFFF:08x}"
@@ -542,8 +543,14 @@ class Prefix:
                 raise HarnessError(f"reg_import: unsupported type {kind}")
             lines.append(f'"{name}"={text}')
         path = os.path.join(self.windows_dir, "temp", "harness-import.reg")
-        with open(path, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
+        text = "\n".join(lines) + "\n"
+        # Text outside ASCII needs the Unicode form of the file (UTF-16).
+        if text.isascii():
+            with open(path, "w", newline="\r\n") as f:
+                f.write("REGEDIT4\n" + text)
+        else:
+            with open(path, "w", newline="\r\n", encoding="utf-16") as f:
+                f.write("Windows Registry Editor Version 5.00\n" + text)
         status, out = self.wine("reg", "import", "C:\\windows\\temp\\harness-import.reg")
         os.remove(path)
         if status != 0:

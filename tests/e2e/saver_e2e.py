@@ -11,13 +11,13 @@ Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
 """
 
 import argparse
-import glob
 import os
 import random
 import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -62,6 +62,7 @@ class Outcome:
         self.randbits = False    # run with /r
         self.user_files = {}     # name -> bytes found in %LOCALAPPDATA%\Cellarium
         self.exit_seconds = None  # from the closing input to the process's end
+        self.leftovers = []      # temporary files left in the Windows directory
 
 
 class Context:
@@ -81,7 +82,7 @@ class Context:
 
 def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
               action=None, close=None, shot=True, settle=1.0, dump=False, blocked=False,
-              unmanaged=False):
+              local_appdata=None, full_volume=False, unmanaged=False):
     """Runs the saver once in a fresh prefix and records what happened.
 
     settings: registry values {name: (type, data)} written before the run.
@@ -91,6 +92,10 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
     unmanaged: Wine keeps its windows away from a window manager. There is
     none on these displays, and Wine then waits 2 s for one to withdraw a
     managed window when the saver closes, time the run's rate counts.
+    local_appdata: the Windows path %LOCALAPPDATA% names in the run (a
+    folder under C:\\users, made for it).
+    full_volume: the Windows directory lies on a 64 KiB volume that the
+    files fill to the last byte (full_windows_directory).
     action(ctx, outcome): input while it runs (after the screenshot) that
     must not end it; close(ctx, outcome): the input that should end it.
     """
@@ -101,12 +106,21 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
     out.randbits = any(a and a[0] in "-/" and a[1:2].lower() == "r" for a in args)
     prefix = ctx.fresh()
     proc = None
+    volume = None
     started = time.monotonic()
+    local = local_appdata or r"C:\users\root\AppData\Local"
+    user_dir = os.path.join(prefix.path, "drive_c", *local.split("\\")[1:], "Cellarium")
     try:
         if settings:
             prefix.reg_import(settings)
         if unmanaged:
             prefix.reg_import({"Managed": ("REG_SZ", "N")}, key=r"HKCU\Software\Wine\X11 Driver")
+        if local_appdata:
+            os.makedirs(os.path.dirname(user_dir), exist_ok=True)
+            prefix.reg_import({"LOCALAPPDATA": ("REG_SZ", local_appdata)},
+                              key=r"HKCU\Volatile Environment")
+        if full_volume:
+            volume = full_windows_directory(prefix)
         for fname, blob in (files or {}).items():
             path = os.path.join(prefix.windows_dir, fname)
             with open(path, "wb") as f:
@@ -115,6 +129,8 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
         if blocked:
             for fname in ("LifeDump.bmp", "RandBits.txt"):
                 os.makedirs(os.path.join(prefix.windows_dir, fname))
+        if volume:
+            fill(volume)
         d.move(d.width // 2, d.height // 2)
         if hold_shift:
             d.xdotool("keydown", "Shift_L")
@@ -176,10 +192,11 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
             else:
                 out.files[fname] = None
             # The per-user folder the files fall back to.
-            for path in glob.glob(os.path.join(prefix.path, "drive_c", "users", "*", "AppData",
-                                               "Local", "Cellarium", fname)):
+            path = os.path.join(user_dir, fname)
+            if os.path.isfile(path):
                 with open(path, "rb") as f:
                     out.user_files[fname] = f.read()
+        out.leftovers = [n for n in os.listdir(prefix.windows_dir) if n.endswith(".tmp")]
     except HarnessError as e:
         out.error = str(e)
     finally:
@@ -191,11 +208,69 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
             client.kill()
             client.wait(10)
         ctx.clients = []
+        if volume:
+            prefix.kill()
+            subprocess.run(["umount", "-l", volume], check=False)
         prefix.destroy(background=True)
         ctx.outcomes.append(out)
         if out.shot is not None:
             ctx.suite.save(out.shot, name)
     return out
+
+
+def can_mount():
+    """Whether this process may mount a tmpfs (root, and allowed to mount)."""
+    if os.geteuid() != 0 or not shutil.which("mount"):
+        return False
+    where = tempfile.mkdtemp(prefix="cellarium-mount-check.")
+    try:
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4k", "tmpfs", where],
+                                 capture_output=True).returncode == 0
+        if mounted:
+            subprocess.run(["umount", where], check=False)
+        return mounted
+    finally:
+        os.rmdir(where)
+
+
+def full_windows_directory(prefix):
+    """Puts C:\\windows on a 64 KiB tmpfs of its own: the prefix's Windows
+    directory becomes a symbolic link to the volume, where every entry it
+    held is a symbolic link back, so Wine finds everything as before, while
+    files made in the directory itself land on the small volume. Returns the
+    mount point (fill() it once the run's files are in place)."""
+    real = prefix.windows_dir + ".real"
+    volume = os.path.join(prefix.path, "full-volume")
+    os.rename(prefix.windows_dir, real)
+    os.makedirs(volume)
+    result = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k,mode=0755", "tmpfs", volume],
+                            capture_output=True, text=True)
+    if result.returncode != 0:
+        os.rename(real, prefix.windows_dir)
+        raise HarnessError(f"cannot mount a tmpfs on {volume}: {result.stderr.strip()}")
+    for entry in os.listdir(real):
+        os.symlink(os.path.join(real, entry), os.path.join(volume, entry))
+    os.symlink(volume, prefix.windows_dir)
+    return volume
+
+
+def fill(volume):
+    """Takes every free byte of the volume with one file."""
+    with open(os.path.join(volume, "filler"), "wb", buffering=0) as f:
+        try:
+            while True:
+                f.write(b"\0" * 4096)
+        except OSError:
+            pass
+
+
+def end_session(holder):
+    """Wine's end of session (log-off, shutdown), from the saver's prefix."""
+    def close(ctx, out):
+        status, text = holder["prefix"].wine("wineboot", "-e")
+        if status != 0:
+            raise HarnessError(f"wineboot -e failed with status {status}: {text.strip()}")
+    return close
 
 
 def _cmdline(pid):
@@ -600,9 +675,9 @@ def check_blocked_windows_directory(ctx):
     """Folders in the files' places, as a user's rights would refuse them."""
     suite = ctx.suite
     out = run_saver(ctx, "blocked Windows directory", args=("/r",), blocked=True, shot=False,
-                    settle=3.0, close=press("s"), dump=True)
+                    settle=3.0, close=press("s"), dump=True, local_appdata=r"C:\users\日本\Local")
     with suite.check("Windows directory refused: /r and S write both files to "
-                     "%LOCALAPPDATA%\\Cellarium"):
+                     "%LOCALAPPDATA%\\Cellarium, with %LOCALAPPDATA% C:\\users\\日本\\Local"):
         expect_closed(out)
         g = lifeworld.geometry(ctx.display.width, ctx.display.height, 1, 1)
         blob = out.user_files.get("LifeDump.bmp")
@@ -613,6 +688,65 @@ def check_blocked_windows_directory(ctx):
         bits = out.user_files.get("RandBits.txt")
         expect(bits and set(bits) <= {ord("0"), ord("1")},
                f"RandBits.txt in %LOCALAPPDATA%\\Cellarium holds {bits!r}")
+
+
+def check_full_windows_directory(ctx):
+    """A dump and a log that cannot be written whole leave the earlier files
+    as they were: C:\\windows on a 64 KiB volume with no byte free."""
+    suite = ctx.suite
+    name = "full Windows directory: /r and S keep the earlier files, the dump in %LOCALAPPDATA%"
+    if not can_mount():
+        print(f"# skipped '{name}': this user may not mount a tmpfs (needs root)", flush=True)
+        return
+    old_dump = lifeworld.dump_header(512, 384, DEFAULT_COLOUR) + bytes(512 * 384 // 8)
+    settings = layout_settings(0, 0)  # the whole 1024x768 world: a dump of 98,336 bytes
+    out = run_saver(ctx, "full Windows directory", args=("/r",), settings=settings, shot=False,
+                    files={"LifeDump.bmp": old_dump, "RandBits.txt": OLD_BITS},
+                    full_volume=True, settle=2.0, close=press("s"), dump=True)
+    with suite.check(name):
+        expect_closed(out)
+        expect(out.files.get("LifeDump.bmp") == old_dump,
+               f"C:\\windows\\LifeDump.bmp is now {len(out.files.get('LifeDump.bmp') or b'')} "
+               "bytes, not the earlier 24,608")
+        expect(out.files.get("RandBits.txt") == OLD_BITS,
+               f"C:\\windows\\RandBits.txt now holds {out.files.get('RandBits.txt')!r}")
+        expect(not out.leftovers, f"temporary files left: {out.leftovers}")
+        blob = out.user_files.get("LifeDump.bmp") or b""
+        expect(len(blob) == 98336 and blob[:32] == lifeworld.dump_header(1024, 768, DEFAULT_COLOUR),
+               f"%LOCALAPPDATA%\\Cellarium\\LifeDump.bmp of {len(blob)} bytes, not the "
+               "1024x768 world's 98,336")
+
+
+def check_end_session(ctx):
+    """Logging off while the saver runs: the run is saved before the process
+    is ended (wineboot -e sends the end of session, then ends the process)."""
+    suite = ctx.suite
+    for switch in ("/s", "/r"):
+        holder = {}
+        original = ctx.fresh
+
+        def fresh():
+            holder["prefix"] = original()
+            return holder["prefix"]
+        ctx.fresh = fresh
+        try:
+            out = run_saver(ctx, f"end of session {switch}", args=(switch,), shot=False,
+                            files={"RandBits.txt": OLD_BITS}, settle=3.0,
+                            close=end_session(holder))
+        finally:
+            ctx.fresh = original
+        with suite.check(f"end of session during {switch}: seeds and LastRate stored"
+                         + (", RandBits.txt holds the samples" if switch == "/r" else "")):
+            expect_closed(out)
+            expect_seeds(out)
+            expect_rate(out)
+            bits = out.files.get("RandBits.txt")
+            if switch == "/r":
+                # Samples fall 0.3 to 0.7 s apart: some 4 to 10 in 3 s.
+                expect(bits and bits != OLD_BITS and set(bits) <= {ord("0"), ord("1")}
+                       and 2 <= len(bits) <= 20, f"RandBits.txt holds {bits!r}")
+            else:
+                expect(bits == OLD_BITS, f"RandBits.txt changed to {bits!r} without /r")
 
 
 def check_randbits(ctx):
@@ -868,6 +1002,8 @@ GROUPS_1024 = [
     ("dumps", checks_dumps),
     ("randbits", check_randbits),
     ("blocked", check_blocked_windows_directory),
+    ("full", check_full_windows_directory),
+    ("session", check_end_session),
     ("preview", check_preview),
     ("speed", check_speeds),
 ]
@@ -889,8 +1025,8 @@ def main():
                     help="the built cellarium.scr")
     ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
     ap.add_argument("--only", help="run only the groups matching this regular expression "
-                    "(modes, layouts, activate, slow, dumps, randbits, blocked, preview, speed, "
-                    "cycles, 800x600, monitors)")
+                    "(modes, layouts, activate, slow, dumps, randbits, blocked, full, session, "
+                    "preview, speed, cycles, 800x600, monitors)")
     ap.add_argument("--docs-shot", help="also save the spanned two-monitor screenshot here")
     ap.add_argument("--cycles", type=int, default=50, help="start/close cycles (default 50)")
     args = ap.parse_args()

@@ -327,6 +327,40 @@ TEST_F(LifeWindowRun, ARunEndedWithTheSKeyStoresSeedsRateLogAndDump) {
   EXPECT_EQ(dump.substr(0, 2), "BM");
 }
 
+// The process may be ended as soon as WM_ENDSESSION returns: by then the
+// thread has stopped and the run is saved, once; the close that follows, if
+// the process lives on, saves nothing more.
+TEST_F(LifeWindowRun, TheEndOfTheSessionSavesTheRunBeforeItReturnsAndOnce) {
+  TTestSaverApp app('r');
+  StoreDword("Seed1", 1);
+  StoreDword("Seed2", 2);
+  {
+    TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+    ASSERT_TRUE(window.Create());
+    // Shown and answering its thread for a whole second of the calendar
+    // clock and a few samples.
+    ShowWindow(window.Handle(), SW_SHOWNA);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 2100;) {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      Sleep(10);
+    }
+    EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    SendMessageA(window.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(window.World().stopFlag.load(), 1);
+    const std::vector<std::uint8_t> seed1 = StoredValue("Seed1");
+    EXPECT_NE(seed1, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_FALSE(StoredValue("LastRate").empty());
+    const std::string bits = FileContents(DiagnosticFilePath(kRandBitsFileName));
+    EXPECT_FALSE(bits.empty());
+    EXPECT_EQ(bits.find_first_not_of("01"), std::string::npos) << bits;
+    StoreDword("Seed1", 1);
+    SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(window.Handle(), nullptr);
+  }
+  EXPECT_EQ(StoredValue("Seed1"), (std::vector<std::uint8_t>{1, 0, 0, 0})) << "saved twice";
+}
+
 TEST_F(LifeWindowRun, AWindowNeverShownStillRunsAfterAboutTwoSeconds) {
   TTestSaverApp app('r');
   {

@@ -76,6 +76,9 @@ TEST_F(ScrnSavWindow, ButtonsKeysAndLostActivationPostAClose) {
       {"clicked active", WM_ACTIVATE, WA_CLICKACTIVE, false},
       {"application deactivated", WM_ACTIVATEAPP, FALSE, true},
       {"application activated", WM_ACTIVATEAPP, TRUE, false},
+      {"session end asked", WM_QUERYENDSESSION, 0, false},
+      {"session ends", WM_ENDSESSION, TRUE, true},
+      {"session end refused elsewhere", WM_ENDSESSION, FALSE, false},
   };
   for (const InputCase& input : cases) {
     TScrnSavWindow window(nullptr, "saver", nullptr);
@@ -84,6 +87,25 @@ TEST_F(ScrnSavWindow, ButtonsKeysAndLostActivationPostAClose) {
     EXPECT_EQ(TakePostedClose(window.Handle()), input.closes) << input.what;
     EXPECT_TRUE(IsWindow(window.Handle())) << input.what << ": input never closes directly";
   }
+}
+
+// The end of the session reaches the hook before WM_ENDSESSION returns,
+// since the process may be ended right after; asking never gets a no.
+class TSessionWindow : public TScrnSavWindow {
+ public:
+  using TScrnSavWindow::TScrnSavWindow;
+  void SessionEnding() override { ++endings; }
+  int endings = 0;
+};
+
+TEST_F(ScrnSavWindow, TheSessionEndingIsHandedToItsHookAndNeverRefused) {
+  TSessionWindow window(nullptr, "saver", nullptr);
+  ASSERT_TRUE(window.Create());
+  EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  SendMessageA(window.Handle(), WM_ENDSESSION, FALSE, 0);
+  EXPECT_EQ(window.endings, 0);
+  SendMessageA(window.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(window.endings, 1);
 }
 
 TEST_F(ScrnSavWindow, RemembersThePlainKeyButNotASystemKey) {

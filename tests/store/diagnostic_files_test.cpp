@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,6 +31,7 @@ class DiagnosticFiles : public ::testing::Test {
   void TearDown() override {
     SetWindowsDirectorySource(nullptr);
     SetUserDirectorySource(nullptr);
+    SetFileOperations(DefaultFileOperations());
     std::error_code ignored;
     fs::remove_all(folder, ignored);
   }
@@ -39,6 +42,14 @@ class DiagnosticFiles : public ::testing::Test {
   }
   static void WriteAll(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+  }
+  // Every name in the folder, to see that no temporary file is left.
+  std::vector<std::string> Names(const fs::path& where) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(where))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   fs::path folder;
@@ -109,20 +120,22 @@ TEST_F(DiagnosticFiles, DumpReplacesAnEarlierFile) {
   const fs::path path = folder / "LifeDump.bmp";
   WriteAll(path, std::string(30000, 'x'));
   const Bytes pixels = Pattern(8);
-  DumpWorld(32, 2, pixels.data(), kDefaultPixelColor, path.string());
+  EXPECT_TRUE(DumpWorld(32, 2, pixels.data(), kDefaultPixelColor, path.string()));
   EXPECT_EQ(ReadAll(path).size(), 40u);
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"LifeDump.bmp"});
 }
 
 TEST_F(DiagnosticFiles, NothingIsWrittenWhenTheDumpCannotBeMade) {
   const Bytes pixels = Pattern(8);
   // A folder that does not exist: the file cannot be created.
-  DumpWorld(32, 2, pixels.data(), kDefaultPixelColor, (folder / "missing" / "x.bmp").string());
+  EXPECT_FALSE(
+      DumpWorld(32, 2, pixels.data(), kDefaultPixelColor, (folder / "missing" / "x.bmp").string()));
   EXPECT_FALSE(fs::exists(folder / "missing"));
   const fs::path path = folder / "LifeDump.bmp";
-  DumpWorld(32, 2, nullptr, kDefaultPixelColor, path.string());
-  DumpWorld(48, 2, pixels.data(), kDefaultPixelColor, path.string());
-  EXPECT_FALSE(fs::exists(path));
-  DumpWorld(32, 2, pixels.data(), kDefaultPixelColor, "");
+  EXPECT_FALSE(DumpWorld(32, 2, nullptr, kDefaultPixelColor, path.string()));
+  EXPECT_FALSE(DumpWorld(48, 2, pixels.data(), kDefaultPixelColor, path.string()));
+  EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_FALSE(DumpWorld(32, 2, pixels.data(), kDefaultPixelColor, ""));
 }
 
 TEST_F(DiagnosticFiles, PathIsTheDirectoryABackslashAndTheName) {
@@ -132,7 +145,8 @@ TEST_F(DiagnosticFiles, PathIsTheDirectoryABackslashAndTheName) {
   EXPECT_EQ(DiagnosticFilePath(kRandBitsFileName), "C:\\WINDOWS\\RandBits.txt");
   SetWindowsDirectorySource(&NoDirectory);  // a failed look-up
   EXPECT_EQ(DiagnosticFilePath(kRandBitsFileName), "");
-  EXPECT_EQ(OpenRandBitsLog(DiagnosticFilePath(kRandBitsFileName)), nullptr);
+  PendingFile log;
+  EXPECT_FALSE(log.Create(DiagnosticFilePath(kRandBitsFileName)));
 }
 
 TEST_F(DiagnosticFiles, WorldDumpGoesWhereThePathRuleSays) {
@@ -151,7 +165,7 @@ TEST_F(DiagnosticFiles, WorldDumpGoesWhereThePathRuleSays) {
   world.worldCols = 416;
   world.worldRows = 300;
   world.currentBits = pixels.data();
-  DumpWorld(world, 0x001E140Au);
+  EXPECT_TRUE(DumpWorld(world, 0x001E140Au));
   const Bytes file = ReadAll(where);
   ASSERT_EQ(file.size(), 15632u);
   EXPECT_EQ(file[29], 0x1E);
@@ -159,17 +173,105 @@ TEST_F(DiagnosticFiles, WorldDumpGoesWhereThePathRuleSays) {
   EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), file.begin() + 32));
 }
 
-TEST_F(DiagnosticFiles, RandomBitLogReplacesAnEarlierFile) {
+// The log is written beside the earlier file, which stays whole until the
+// new one is complete: a run killed meanwhile leaves the earlier log and
+// its own, flushed, in the temporary file.
+TEST_F(DiagnosticFiles, RandomBitLogReplacesAnEarlierFileOnlyWhenComplete) {
   const fs::path path = folder / "RandBits.txt";
   WriteAll(path, "0101010101\n");
-  std::FILE* log = OpenRandBitsLog(path.string());
-  ASSERT_NE(log, nullptr);
-  for (int bit : {1, 1, 0}) std::fprintf(log, "%d", bit);
-  CloseRandBitsLog(log);
-  EXPECT_EQ(log, nullptr);
-  CloseRandBitsLog(log);  // closing twice is harmless
+  PendingFile log;
+  ASSERT_TRUE(log.Create(path.string()));
+  for (int bit : {1, 1, 0}) std::fprintf(log.Stream(), "%d", bit);
+  std::fflush(log.Stream());
+  EXPECT_EQ(ReadAll(path).size(), 11u);
+  EXPECT_EQ(ReadAll(folder / "RandBits.txt.0.tmp"), (Bytes{'1', '1', '0'}));
+  EXPECT_TRUE(log.Commit());
+  EXPECT_EQ(log.Stream(), nullptr);
+  EXPECT_FALSE(log.Commit());  // nothing left to commit
   EXPECT_EQ(ReadAll(path), (Bytes{'1', '1', '0'}));
-  EXPECT_EQ(OpenRandBitsLog((folder / "missing" / "RandBits.txt").string()), nullptr);
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"RandBits.txt"});
+  EXPECT_FALSE(log.Create((folder / "missing" / "RandBits.txt").string()));
+}
+
+// ---- a failure at each step of writing a file
+
+std::string failingFolder;  // operations on paths inside it fail
+bool InFailingFolder(const std::string& path) { return path.rfind(failingFolder, 0) == 0; }
+// A stream that takes no write, as on a full disk.
+std::FILE* CreateNewTakingNoWrite(const std::string& path) {
+  std::FILE* made = DefaultFileOperations().createNew(path);
+  if (made == nullptr || !InFailingFolder(path)) return made;
+  std::fclose(made);
+  return std::fopen(path.c_str(), "rb");
+}
+std::FILE* CreateNewFailing(const std::string& path) {
+  return InFailingFolder(path) ? nullptr : DefaultFileOperations().createNew(path);
+}
+bool MayReplaceFailing(const std::string& path) {
+  return !InFailingFolder(path) && DefaultFileOperations().mayReplace(path);
+}
+bool ReplaceFailing(const std::string& from, const std::string& to) {
+  return !InFailingFolder(to) && DefaultFileOperations().replace(from, to);
+}
+
+TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFolder) {
+  auto at = [&](const char* dir, const char* name) {
+#if defined(_WIN32)
+    return folder / dir / name;
+#else
+    return folder / (std::string(dir) + "\\" + name);
+#endif
+  };
+  fs::create_directories(folder / "win");
+  fs::create_directories(folder / "user");
+  testDirectory = (folder / "win").string();
+  userDirectory = (folder / "user").string();
+  SetWindowsDirectorySource(&TestDirectory);
+  SetUserDirectorySource(&UserDirectory);
+  failingFolder = testDirectory;
+  struct Case {
+    const char* what;
+    FileOperations operations;
+  } cases[] = {
+      {"writes fail (a full disk)", {&CreateNewTakingNoWrite, nullptr, nullptr, nullptr}},
+      {"the replacement fails", {nullptr, nullptr, &ReplaceFailing, nullptr}},
+      {"no temporary file", {&CreateNewFailing, nullptr, nullptr, nullptr}},
+      {"the target may not be replaced", {nullptr, &MayReplaceFailing, nullptr, nullptr}},
+  };
+  Bytes pixels = Pattern(32 / 8 * 2);
+  LifeWorld world;
+  world.worldCols = 32;
+  world.worldRows = 2;
+  world.currentBits = pixels.data();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(folder / "user");
+    fs::create_directories(folder / "user");
+    WriteAll(at("win", kLifeDumpFileName), "earlier dump");
+    WriteAll(at("win", kRandBitsFileName), "0110");
+    SetFileOperations(c.operations);
+
+    EXPECT_TRUE(DumpWorld(world, kDefaultPixelColor));
+    PendingFile log;
+    const bool opened = OpenRandBitsLog(log);
+    if (opened) std::fputc('1', log.Stream());
+    const bool kept = log.Commit();
+
+    EXPECT_EQ(ReadAll(at("win", kLifeDumpFileName)).size(), 12u) << "the earlier dump stays";
+    EXPECT_EQ(ReadAll(at("win", kRandBitsFileName)), (Bytes{'0', '1', '1', '0'}));
+    EXPECT_EQ(ReadAll(at("user", kLifeDumpFileName)).size(), 40u) << "the dump falls back";
+    // A log that cannot start in the Windows directory starts in the user
+    // folder; one that fails on the way is lost, but never the earlier one.
+    const bool failsLate = c.operations.createNew == &CreateNewTakingNoWrite ||
+                           c.operations.replace == &ReplaceFailing;
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(kept, !failsLate);
+    EXPECT_EQ(ReadAll(at("user", kRandBitsFileName)), failsLate ? Bytes{} : Bytes{'1'});
+  }
+  // Nothing temporary is left anywhere.
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
@@ -195,10 +297,10 @@ TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
   world.currentBits = pixels.data();
 
   // Where the Windows directory takes the files, the user folder stays empty.
-  DumpWorld(world, kDefaultPixelColor);
-  std::FILE* log = OpenRandBitsLog();
-  ASSERT_NE(log, nullptr);
-  CloseRandBitsLog(log);
+  EXPECT_TRUE(DumpWorld(world, kDefaultPixelColor));
+  PendingFile log;
+  ASSERT_TRUE(OpenRandBitsLog(log));
+  EXPECT_TRUE(log.Commit());
   EXPECT_EQ(ReadAll(at("win", kLifeDumpFileName)).size(), 40u);
   EXPECT_TRUE(fs::exists(at("win", kRandBitsFileName)));
   EXPECT_TRUE(fs::is_empty(folder / "user"));
@@ -208,16 +310,15 @@ TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
     fs::remove(at("win", name));
     fs::create_directories(at("win", name));
   }
-  DumpWorld(world, kDefaultPixelColor);
-  log = OpenRandBitsLog();
-  ASSERT_NE(log, nullptr);
-  std::fprintf(log, "%d", 1);
-  CloseRandBitsLog(log);
+  EXPECT_TRUE(DumpWorld(world, kDefaultPixelColor));
+  ASSERT_TRUE(OpenRandBitsLog(log));
+  std::fprintf(log.Stream(), "%d", 1);
+  EXPECT_TRUE(log.Commit());
   EXPECT_EQ(ReadAll(at("user", kLifeDumpFileName)).size(), 40u);
   EXPECT_EQ(ReadAll(at("user", kRandBitsFileName)), Bytes{'1'});
 
   // Neither place: nothing, silently.
   SetUserDirectorySource(&NoDirectory);
-  EXPECT_EQ(OpenRandBitsLog(), nullptr);
-  EXPECT_EQ(CreateDiagnosticFile(kLifeDumpFileName, "wb"), nullptr);
+  EXPECT_FALSE(OpenRandBitsLog(log));
+  EXPECT_FALSE(DumpWorld(world, kDefaultPixelColor));
 }

@@ -122,10 +122,11 @@ int Load(int argc, char** argv) {
         std::uint8_t a[16], b[16];
         std::memset(a, 0xEE, sizeof a);
         std::memset(b, 0xEE, sizeof b);
-        std::uint32_t sizeA = 0, sizeB = 0;
-        const bool okA = real->Read(name, a, capacity, sizeA);
-        const bool okB = model->Read(name, b, capacity, sizeB);
-        if (okA != okB || (okA && (sizeA != sizeB || std::memcmp(a, b, sizeA) != 0))) {
+        std::uint32_t sizeA = 0, sizeB = 0, typeA = 0, typeB = 0;
+        const bool okA = real->Read(name, a, capacity, sizeA, typeA);
+        const bool okB = model->Read(name, b, capacity, sizeB, typeB);
+        if (okA != okB ||
+            (okA && (sizeA != sizeB || typeA != typeB || std::memcmp(a, b, sizeA) != 0))) {
           std::printf("FAIL read %s into %u bytes: registry %s %s, in memory %s %s\n", name,
                       capacity, okA ? "ok" : "failed", okA ? Hex(a, sizeA).c_str() : "",
                       okB ? "ok" : "failed", okB ? Hex(b, sizeB).c_str() : "");
@@ -155,8 +156,8 @@ int Load(int argc, char** argv) {
 int Read(const char* name) {
   const auto key = WindowsRegistry().OpenSettingsKey(KeyAccess::kRead);
   std::uint8_t buffer[256];
-  std::uint32_t size = 0;
-  if (!key || !key->Read(name, buffer, sizeof buffer, size)) {
+  std::uint32_t size = 0, type = 0;
+  if (!key || !key->Read(name, buffer, sizeof buffer, size, type)) {
     std::printf("missing\n");
     return 1;
   }
@@ -171,19 +172,25 @@ int Dump() {
   world.worldCols = 512;
   world.worldRows = 384;
   world.currentBits = pixels.data();
-  DumpWorld(world, kDefaultPixelColor);
+  if (!DumpWorld(world, kDefaultPixelColor)) {
+    std::printf("FAIL no dump written\n");
+    return 1;
+  }
   std::printf("ok\n");
   return 0;
 }
 
 int RandBits(const char* digits) {
-  std::FILE* log = OpenRandBitsLog();
-  if (log == nullptr) {
+  PendingFile log;
+  if (!OpenRandBitsLog(log)) {
     std::printf("FAIL the log cannot be created\n");
     return 1;
   }
-  for (const char* p = digits; *p != '\0'; ++p) std::fprintf(log, "%d", *p - '0');
-  CloseRandBitsLog(log);
+  for (const char* p = digits; *p != '\0'; ++p) std::fputc(*p, log.Stream());
+  if (!log.Commit()) {
+    std::printf("FAIL the log was not kept\n");
+    return 1;
+  }
   std::printf("ok\n");
   return 0;
 }

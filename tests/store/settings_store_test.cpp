@@ -339,9 +339,10 @@ TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
   }
 }
 
-// Every value with every type and 0 to 8 bytes: the type is ignored, a value
+// Every value with every type and 0 to 8 bytes: a value of another type than
+// its field is written with is unreadable (REG_SZ "0" is not 0x30), a value
 // longer than its field is missing, a shorter one replaces leading bytes.
-TEST_F(SettingsStore, AnyTypeAndLengthLoadsByLengthAlone) {
+TEST_F(SettingsStore, OnlyTheFieldsOwnTypeLoadsAndThenByLength) {
   const std::uint8_t pattern[] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x01, 0x02};
   // Seeds and RuleMutations show the byte merge unclamped; start 0x11223344
   // (Seed1), 0x55667788 (Seed2), 0x5A5A5A5A (RuleMutations).
@@ -354,36 +355,46 @@ TEST_F(SettingsStore, AnyTypeAndLengthLoadsByLengthAlone) {
     return n <= 4 ? table[n] : start;
   };
   for (const std::uint32_t type : kAllTypes) {
+    const bool words = type == kRegDword;   // the words' type
+    const bool bytes = type == kRegBinary;  // the flags' and the colour's
     for (std::size_t n = 0; n <= 8; ++n) {
       registry.Clear();
       const Bytes data(pattern, pattern + n);
       for (const char* name : kLoadOrder) registry.Set(name, type, data);
       LifeSettings s = Marked();
       LoadSettings(s);
+      const std::size_t w = words ? n : 0;  // bytes a word takes: 0 keeps it
+      const std::size_t b = bytes ? n : 0;
       const std::string where =
           "type " + std::to_string(type) + ", " + std::to_string(n) + " bytes";
-      EXPECT_EQ(static_cast<std::uint32_t>(s.Seed1), merged(0x11223344u, n)) << where;
-      EXPECT_EQ(static_cast<std::uint32_t>(s.Seed2), merged(0x55667788u, n)) << where;
-      EXPECT_EQ(static_cast<std::uint32_t>(s.RuleMutations), merged(0x5A5A5A5Au, n)) << where;
+      EXPECT_EQ(static_cast<std::uint32_t>(s.Seed1), merged(0x11223344u, w)) << where;
+      EXPECT_EQ(static_cast<std::uint32_t>(s.Seed2), merged(0x55667788u, w)) << where;
+      EXPECT_EQ(static_cast<std::uint32_t>(s.RuleMutations), merged(0x5A5A5A5Au, w)) << where;
       // Shifts: any 1..3 byte merge is above 2; four bytes are negative.
-      const std::int32_t wantWorld = n == 0 || n > 4 ? 2 : n == 4 ? 0 : 2;
-      const std::int32_t wantInit = n == 0 || n > 4 ? 1 : n == 4 ? 0 : 2;
+      const std::int32_t wantWorld = w == 0 || w > 4 ? 2 : w == 4 ? 0 : 2;
+      const std::int32_t wantInit = w == 0 || w > 4 ? 1 : w == 4 ? 0 : 2;
       EXPECT_EQ(s.WorldSize, wantWorld) << where;
       EXPECT_EQ(s.InitSize, wantInit) << where;
       // ZoomFactor from 0: above 2 for 1..3 bytes, negative for four.
-      EXPECT_EQ(s.ZoomFactor, n >= 1 && n <= 3 ? 2 : 0) << where;
+      EXPECT_EQ(s.ZoomFactor, w >= 1 && w <= 3 ? 2 : 0) << where;
       const std::int32_t wantRate =
-          n == 0 || n > 4 ? 16 : n == 4 ? 0 : static_cast<std::int32_t>(merged(16, n));
+          w == 0 || w > 4 ? 16 : w == 4 ? 0 : static_cast<std::int32_t>(merged(16, w));
       EXPECT_EQ(s.WorldMutationRate, wantRate) << where;
-      // Flags take exactly one byte; 0xAA is non-zero.
-      // IsTiled was 1 and 0xAA is non-zero, but whenever zoom and world size
-      // end up equal (1..4 bytes) normalising clears it.
-      EXPECT_EQ(s.IsTiled, n >= 1 && n <= 4 ? 0 : 1) << where;
-      EXPECT_EQ(s.MutateAtSteadyState, n == 1 ? 1 : 0) << where;
+      // Flags take exactly one byte; 0xAA is non-zero. IsTiled was 1 and
+      // stays so unless zoom and world size end up equal (1..4 bytes of
+      // words), when normalising clears it.
+      EXPECT_EQ(s.IsTiled, w >= 1 && w <= 4 ? 0 : 1) << where;
+      EXPECT_EQ(s.MutateAtSteadyState, b == 1 ? 1 : 0) << where;
       EXPECT_EQ(s.ShowMutations, 1) << where;
-      EXPECT_EQ(s.PixelColor, n == 3 || n == 4 ? 0x00CCBBAAu : 0x00332211u) << where;
+      EXPECT_EQ(s.PixelColor, b == 3 || b == 4 ? 0x00CCBBAAu : 0x00332211u) << where;
     }
   }
+  // The case met in the wild: a number typed in as text.
+  registry.Clear();
+  registry.Set("WorldSize", kRegSz, {'0', 0});
+  LifeSettings s;
+  LoadSettings(s);
+  EXPECT_EQ(s.WorldSize, 1) << "REG_SZ \"0\" keeps the default, not 0x30 clamped to 2";
 }
 
 TEST(MemoryRegistry, ReadsAsThePlatformKeyDoes) {
@@ -395,14 +406,16 @@ TEST(MemoryRegistry, ReadsAsThePlatformKeyDoes) {
   const std::uint8_t five[] = {1, 2, 3, 4, 5};
   EXPECT_TRUE(key->Write("Value", kRegBinary, five, 5));
   std::uint8_t buffer[8] = {};
-  std::uint32_t size = 99;
-  EXPECT_FALSE(key->Read("Value", buffer, 4, size));  // longer than the buffer
-  EXPECT_FALSE(key->Read("Other", buffer, 8, size));  // missing
-  EXPECT_TRUE(key->Read("VALUE", buffer, 5, size));   // names ignore case
+  std::uint32_t size = 99, type = 99;
+  EXPECT_FALSE(key->Read("Value", buffer, 4, size, type));  // longer than the buffer
+  EXPECT_FALSE(key->Read("Other", buffer, 8, size, type));  // missing
+  EXPECT_TRUE(key->Read("VALUE", buffer, 5, size, type));   // names ignore case
   EXPECT_EQ(size, 5u);
+  EXPECT_EQ(type, kRegBinary);
   EXPECT_EQ(std::memcmp(buffer, five, 5), 0);
   EXPECT_TRUE(key->Write("value", kRegDword, five, 0));  // replaces, type and all
-  EXPECT_TRUE(key->Read("Value", buffer, 0, size));
+  EXPECT_TRUE(key->Read("Value", buffer, 0, size, type));
   EXPECT_EQ(size, 0u);
+  EXPECT_EQ(type, kRegDword);
   EXPECT_EQ(registry.Find("Value")->type, kRegDword);
 }

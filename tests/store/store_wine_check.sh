@@ -4,7 +4,8 @@
 # Runs the store's Win32 back ends against Wine's real registry and files, in
 # one fresh Wine prefix that is removed afterwards:
 #  - values written with `reg add` (every type, 0 to 9 bytes, odd words)
-#    load exactly as the in-memory key loads the same bytes;
+#    read back with the same type and bytes and load exactly as the
+#    in-memory key loads them (a type other than the field's: unreadable);
 #  - what the store writes reads back with `reg query` as the exact types
 #    and bytes, and values it must not write stay as they were;
 #  - the dump and the random-bit log land in the Windows directory, and in
@@ -149,6 +150,12 @@ add WorldSize REG_DWORD 1
 add IsTiled REG_BINARY 01
 expect_load "zoom above world size" "WorldSize=1 InitSize=1 ZoomFactor=1 IsTiled=0" \
   ZoomFactor=4:02000000 WorldSize=4:01000000 IsTiled=3:01
+
+# A number typed in as text is no number: the field keeps its value.
+fresh
+add ZoomFactor REG_SZ 0
+expect_load "ZoomFactor as the text 0: unreadable, not 0x30" \
+  "WorldSize=2 InitSize=1 ZoomFactor=0 IsTiled=1" ZoomFactor=1:3000
 
 fresh
 add PixelColor REG_BINARY 0a141e
