@@ -40,7 +40,7 @@ bool BitmapTransfer::CreateShared(int width, int height) {
                           nullptr, &segment, static_cast<unsigned>(width),
                           static_cast<unsigned>(height));
   if (image == nullptr) return false;
-  segment.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height,
+  segment.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height),
                          IPC_CREAT | 0600);
   void* address = segment.shmid >= 0 ? shmat(segment.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
   if (address != reinterpret_cast<void*>(-1)) {
@@ -79,7 +79,8 @@ bool BitmapTransfer::CreatePlain(int width, int height) {
     image->bitmap_unit = 8;
   }
   try {
-    plainData.assign(static_cast<std::size_t>(image->bytes_per_line) * height, 0);
+    plainData.assign(
+        static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height), 0);
   } catch (...) {
     XDestroyImage(image);
     image = nullptr;
@@ -111,9 +112,9 @@ void BitmapTransfer::Put(Drawable drawable, GC gc, const std::uint8_t* bottomUpB
   const int rows = image->height;
   const int stride = image->width / 8;
   for (int row = 0; row < rows; ++row) {
-    const std::uint8_t* source = bottomUpBits + static_cast<std::size_t>(rows - 1 - row) * stride;
+    const std::uint8_t* source = bottomUpBits + static_cast<std::size_t>((rows - 1 - row) * stride);
     auto* target = reinterpret_cast<std::uint8_t*>(image->data) +
-                   static_cast<std::size_t>(row) * image->bytes_per_line;
+                   static_cast<std::size_t>(row * image->bytes_per_line);
     if (reverseBits) {
       for (int k = 0; k < stride; ++k) target[k] = reversed[source[k]];
     } else {

@@ -314,8 +314,10 @@ int main(int argc, char** argv) {
 
   if (options.showRate) {
     std::fprintf(stderr, "%s: %lld generations in %.2f s: %.1f generations/s (%s)\n", kProgram,
-                 static_cast<long long>(generations), milliseconds / 1000.0,
-                 milliseconds > 0 ? generations * 1000.0 / milliseconds : 0.0,
+                 static_cast<long long>(generations), static_cast<double>(milliseconds) / 1000.0,
+                 milliseconds > 0 ? static_cast<double>(generations) * 1000.0 /
+                                        static_cast<double>(milliseconds)
+                                  : 0.0,
                  shm ? "MIT-SHM" : "XPutImage");
   }
   session.reset();

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   // 64 x 4 pixels.
   const int width = (DisplayWidth(display, screen) + 63) & ~63;
   const int height = (DisplayHeight(display, screen) + 3) & ~3;
-  std::vector<std::uint8_t> bits(static_cast<std::size_t>(width / 8) * height);
+  std::vector<std::uint8_t> bits(static_cast<std::size_t>(width / 8 * height));
   // A fixed speckle, about one pixel in four lit, so the transfer carries
   // real content rather than a blank page.
   std::uint32_t state = 12345;
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   }
   XSync(display, False);
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  std::printf("%.2f transfers/s (%dx%d, %ld frames in %.0f ms, %s)\n", frames * 1000.0 / ms,
+  std::printf("%.2f transfers/s (%dx%d, %ld frames in %.0f ms, %s)\n", static_cast<double>(frames) * 1000.0 / ms,
               width, height, frames, ms, transfer.UsesShm() ? "MIT-SHM" : "XPutImage");
   transfer.Release();
   XFreeGC(display, gc);

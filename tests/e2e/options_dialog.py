@@ -292,21 +292,24 @@ def check_host_window_and_no_arguments(ctx):
 def check_ways_out_store_nothing(ctx):
     s = ctx.suite
     stored = dict(BYSTANDERS, **options(world=2, zoom=0, tiled=1, init=1, rate=16, steady=0,
-                                        colour=(1, 2, 3)))
+                                        colour=(1, 2, 3), speed=30, monitors=1))
     for way, steps in [("Cancel", ("click", CANCEL)), ("Escape", ("press", "escape")),
                        ("the close box", ("close",))]:
         run = OptionsRun(ctx, "/c", stored=stored)
         try:
             with s.check(f"{way} after changes stores nothing"):
-                expect_state(run, dict(world=2, zoom=0, init=1, rate=2, tile=(1, 1),
-                                       steady=(0, 1), show=(0, 1)), "stored values")
-                run.drive("drag", WORLD, 0, "drag", INIT, 2, "toggle", STEADY, "drag", RATE, 0)
+                expect_state(run, dict(world=2, zoom=0, init=1, rate=2, speed=2, tile=(1, 1),
+                                       steady=(0, 1), show=(0, 1), monitors=(1, 1)),
+                             "stored values")
+                run.drive("drag", WORLD, 0, "drag", INIT, 2, "toggle", STEADY, "drag", RATE, 0,
+                          "drag", SPEED, 0, "toggle", MONITORS)
                 if way == "Cancel":
                     # A colour accepted in the chooser, then the dialog cancelled.
                     run.drive("click", COLOR_BUTTON)
                     run.drive("rgb", 200, 100, 50, "click", OK, "gone", CHOOSER, dialog=CHOOSER)
-                expect_state(run, dict(world=0, zoom=0, init=2, rate=0, tile=(1, 0),
-                                       steady=(1, 0), show=(0, 0)), "after the changes")
+                expect_state(run, dict(world=0, zoom=0, init=2, rate=0, speed=0, tile=(1, 0),
+                                       steady=(1, 0), show=(0, 0), monitors=(0, 1)),
+                             "after the changes")
                 run.drive(*steps)
                 run.ended()
                 expect_stored(run, stored)
@@ -383,8 +386,9 @@ def check_tiling_and_disabled_boxes(ctx):
         with s.check("tiling checked, then zoom equal to world: disabled, stored as 0"):
             run.drive("drag", WORLD, 2, "toggle", TILE, "drag", ZOOM, 2, "drag", INIT, 0,
                       "toggle", SHOW, "drag", RATE, 0)
-            expect_state(run, dict(world=2, zoom=2, init=0, rate=0, tile=(1, 0), steady=(1, 0),
-                                   show=(1, 0)), "after the changes")
+            expect_state(run, dict(world=2, zoom=2, init=0, rate=0, speed=5, tile=(1, 0),
+                                   steady=(1, 0), show=(1, 0), monitors=(0, 1)),
+                         "after the changes")
             run.drive("click", OK)
             run.ended()
             expect_stored(run, options(world=2, zoom=2, tiled=0, init=0, rate=0, steady=1, show=1))

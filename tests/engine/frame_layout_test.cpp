@@ -33,8 +33,8 @@ TEST(ExpandTables, EntriesRepeatEveryPixelInDisplayOrder) {
   EXPECT_EQ(Expand4Table[0x01], (Expand4Entry{0x00, 0x00, 0x00, 0x0f}));
   EXPECT_EQ(Expand4Table[0x80], (Expand4Entry{0xf0, 0x00, 0x00, 0x00}));
   EXPECT_EQ(Expand4Table[0x81], (Expand4Entry{0xf0, 0x00, 0x00, 0x0f}));
-  for (int b = 0; b < 256; ++b)
-    for (int p = 0; p < 32; ++p) {
+  for (std::size_t b = 0; b < 256; ++b)
+    for (std::size_t p = 0; p < 32; ++p) {
       const bool cell = (b >> (7 - p / 4)) & 1;
       EXPECT_EQ((Expand4Table[b][p / 8] >> (7 - p % 8)) & 1, cell) << b << " " << p;
       if (p < 16) {

@@ -239,7 +239,7 @@ TEST(SimulationLoop, TimingSamplesFeedTheGeneratorAndTheLog) {
   t.world.randBitsFile = log;
   RecordingRenderer renderer(t, 22);
   RunSimulation(t.world, settings, renderer);
-  for (std::uint8_t bit : {0, 1}) reference.AddEntropy(&bit, 1);
+  for (std::uint8_t bit : {std::uint8_t{0}, std::uint8_t{1}}) reference.AddEntropy(&bit, 1);
   EXPECT_EQ(t.world.generator.State1(), reference.State1());
   EXPECT_EQ(t.world.generator.State2(), reference.State2());
   std::rewind(log);
@@ -466,7 +466,7 @@ TEST(StopHandshake, RunsStoppedAtRandomMomentsAllComplete) {
     handshakeDeadline = deadline;
     RequestStopAndWait(run.world, &YieldUntilDeadline);
     // Plain reads of what the thread wrote, now this thread's again.
-    const int generations = run.world.generationCount;
+    const std::int64_t generations = run.world.generationCount;
     const int changed = run.world.currentBits[0] | run.world.nextBits[7] | run.world.bitsSwapped;
     simulation.join();
 

@@ -76,7 +76,7 @@ TEST(TimingSampler, BitGoesIntoTheGeneratorAndTheLog) {
   std::FILE* log = std::tmpfile();
   ASSERT_NE(log, nullptr);
   world.randBitsFile = log;
-  for (std::uint8_t bit : {1, 0, 1}) {
+  for (std::uint8_t bit : {std::uint8_t{1}, std::uint8_t{0}, std::uint8_t{1}}) {
     FeedTimingBit(world, bit);
     reference.AddEntropy(&bit, 1);
   }

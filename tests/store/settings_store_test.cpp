@@ -322,7 +322,8 @@ TEST_F(SettingsStore, OutOfRangeWordsAreClampedAtLoad) {
 
 TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
   const char* const flags[] = {"IsTiled", "MutateAtSteadyState", "ShowMutations", "AllMonitors"};
-  for (std::uint8_t stored : {0, 1, 2, 0x80, 0xFF}) {
+  for (int value : {0, 1, 2, 0x80, 0xFF}) {
+    const auto stored = static_cast<std::uint8_t>(value);
     for (const char* name : flags) {
       registry.Clear();
       registry.Set(name, kRegBinary, {stored});

@@ -28,7 +28,8 @@ int main() {
     byte = static_cast<std::uint8_t>(state >> 23);
   }
   const Pixmap target = XCreatePixmap(display, RootWindow(display, screen), kWidth + 2 * kX,
-                                      kHeight + 2 * kY, DefaultDepth(display, screen));
+                                      kHeight + 2 * kY,
+                                      static_cast<unsigned>(DefaultDepth(display, screen)));
   XGCValues values{};
   values.foreground = WhitePixel(display, screen);
   values.background = BlackPixel(display, screen);
@@ -44,7 +45,7 @@ int main() {
     int wrong = 0;
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
-        const std::uint8_t byte = bits[static_cast<std::size_t>(kHeight - 1 - y) * (kWidth / 8) + x / 8];
+        const std::uint8_t byte = bits[static_cast<std::size_t>((kHeight - 1 - y) * (kWidth / 8) + x / 8)];
         const bool live = (byte >> (7 - x % 8) & 1) != 0;
         if (XGetPixel(image, x, y) != (live ? values.foreground : values.background)) ++wrong;
       }
