@@ -345,8 +345,8 @@ TEST_F(LifeWindowRun, TheEndOfTheSessionSavesTheRunBeforeItReturnsAndOnce) {
       PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
       Sleep(10);
     }
-    EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
-    SendMessageA(window.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, static_cast<LPARAM>(ENDSESSION_LOGOFF)), TRUE);
+    SendMessageA(window.Handle(), WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF));
     EXPECT_EQ(window.World().stopFlag.load(), 1);
     const std::vector<std::uint8_t> seed1 = StoredValue("Seed1");
     EXPECT_NE(seed1, (std::vector<std::uint8_t>{1, 0, 0, 0}));

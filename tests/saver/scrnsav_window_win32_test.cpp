@@ -30,9 +30,9 @@ TEST_F(ScrnSavWindow, HidesTheCursorForExactlyItsLifetime) {
 TEST_F(ScrnSavWindow, IsABorderlessPopupOverTheDesktopInItsOwnClass) {
   TScrnSavWindow window(nullptr, "saver", nullptr);
   ASSERT_TRUE(window.Create());
-  const LONG_PTR style = GetWindowLongPtrA(window.Handle(), GWL_STYLE);
-  EXPECT_NE(style & WS_POPUP, 0);
-  EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_SYSMENU | WS_THICKFRAME), 0);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrA(window.Handle(), GWL_STYLE));
+  EXPECT_NE(style & WS_POPUP, 0u);
+  EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_SYSMENU | WS_THICKFRAME), 0u);
   EXPECT_EQ(GetWindowLongPtrA(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 
   // Every monitor: the virtual screen, which with one monitor is the desktop.
@@ -101,10 +101,10 @@ class TSessionWindow : public TScrnSavWindow {
 TEST_F(ScrnSavWindow, TheSessionEndingIsHandedToItsHookAndNeverRefused) {
   TSessionWindow window(nullptr, "saver", nullptr);
   ASSERT_TRUE(window.Create());
-  EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_EQ(SendMessageA(window.Handle(), WM_QUERYENDSESSION, 0, static_cast<LPARAM>(ENDSESSION_LOGOFF)), TRUE);
   SendMessageA(window.Handle(), WM_ENDSESSION, FALSE, 0);
   EXPECT_EQ(window.endings, 0);
-  SendMessageA(window.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  SendMessageA(window.Handle(), WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF));
   EXPECT_EQ(window.endings, 1);
 }
 

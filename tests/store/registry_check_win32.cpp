@@ -55,17 +55,20 @@ bool ParseHex(const std::string& text, Bytes& out) {
   return true;
 }
 
+// Every stored field as NAME=VALUE in table order, colours in hexadecimal.
 std::string Fields(const LifeSettings& s) {
-  char text[512];
-  std::snprintf(text, sizeof text,
-                "WorldSize=%d InitSize=%d ZoomFactor=%d IsTiled=%d MutateAtSteadyState=%d "
-                "ShowMutations=%d WorldMutationRate=%d RuleMutations=%d Seed1=%d Seed2=%d "
-                "PixelColor=0x%08X",
-                static_cast<int>(s.WorldSize), static_cast<int>(s.InitSize),
-                static_cast<int>(s.ZoomFactor), s.IsTiled, s.MutateAtSteadyState,
-                s.ShowMutations, static_cast<int>(s.WorldMutationRate),
-                static_cast<int>(s.RuleMutations), static_cast<int>(s.Seed1),
-                static_cast<int>(s.Seed2), static_cast<unsigned>(s.PixelColor));
+  std::string text;
+  for (const SettingField& field : kSettingFields) {
+    char one[64];
+    const long long value = field.get(s);
+    if (field.form == SettingForm::kColour) {
+      std::snprintf(one, sizeof one, "%s=0x%08llX", field.name, value);
+    } else {
+      std::snprintf(one, sizeof one, "%s=%lld", field.name, value);
+    }
+    if (!text.empty()) text += ' ';
+    text += one;
+  }
   return text;
 }
 
@@ -86,10 +89,13 @@ LifeSettings Start() {
   return s;
 }
 
-const char* const kNames[] = {"WorldSize",         "InitSize",      "ZoomFactor",
-                              "IsTiled",           "MutateAtSteadyState", "ShowMutations",
-                              "WorldMutationRate", "RuleMutations", "Seed1",
-                              "Seed2",             "PixelColor",    "LastRate"};
+// Every stored name and LastRate.
+const std::vector<std::string> kNames = [] {
+  std::vector<std::string> names;
+  for (const SettingField& field : kSettingFields) names.emplace_back(field.name);
+  names.emplace_back("LastRate");
+  return names;
+}();
 
 int Load(int argc, char** argv) {
   MemoryRegistry memory;
@@ -117,7 +123,8 @@ int Load(int argc, char** argv) {
       std::printf("FAIL the key cannot be opened\n");
       return 1;
     }
-    for (const char* name : kNames) {
+    for (const std::string& valueName : kNames) {
+      const char* name = valueName.c_str();
       for (std::uint32_t capacity : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 16u}) {
         std::uint8_t a[16], b[16];
         std::memset(a, 0xEE, sizeof a);

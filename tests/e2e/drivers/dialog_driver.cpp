@@ -115,7 +115,7 @@ void Drag(int id, int target) {
 
 void PostKey(HWND window, WPARAM key) {
   PostMessageA(window, WM_KEYDOWN, key, 1);
-  PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+  PostMessageA(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));  // as 32 bits
 }
 
 HWND FocusOf(HWND dialog) {
