@@ -5,6 +5,7 @@
 # path (build/dist-linux/deb/cellarium_<version>_<arch>.deb). The stripped
 # module and its cellarium.debug are in build/dist-linux/x11/package/.
 set -uo pipefail
+umask 022  # the .deb's folders and members take their modes from it
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 mkdir -p build/logs

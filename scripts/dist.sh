@@ -12,6 +12,7 @@
 # `git log -1 --format=%ct`; cmake/reproducible.cmake), so the same commit
 # gives the same bytes anywhere: scripts/check-reproducible.sh shows it.
 set -uo pipefail
+umask 022  # the .deb's folders and members take their modes from it
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 logs=$root/build/logs

@@ -351,8 +351,9 @@ def check_xml(ctx):
 def check_deb(ctx):
     with ctx.suite.check(".deb installs where xscreensaver looks, and lintian finds nothing"), \
             tempfile.TemporaryDirectory() as scratch:
-        out = subprocess.run(["cpack", "--config", os.path.join(ctx.build, "CPackConfig.cmake"),
-                              "-B", scratch], capture_output=True, text=True, timeout=300)
+        out = subprocess.run(["sh", "-c", 'umask 022 && exec cpack --config "$0" -B "$1"',
+                              os.path.join(ctx.build, "CPackConfig.cmake"), scratch],
+                             capture_output=True, text=True, timeout=300)
         debs = glob.glob(os.path.join(scratch, "*.deb"))
         expect(out.returncode == 0 and len(debs) == 1, f"cpack: {out.stdout[-500:]} {out.stderr[-500:]}")
         depends = subprocess.run(["dpkg-deb", "-f", debs[0], "Depends"], capture_output=True,
