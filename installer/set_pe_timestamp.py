@@ -2,10 +2,10 @@
 
     set_pe_timestamp.py FILE SECONDS
 
-makensis runs it on the installer's header (!packhdr) before it computes the
-installer's checksum, so the installer carries the commit's time instead of
-the time NSIS's own stub was built. Says what is wrong and exits 1 when FILE
-is not a PE program.
+makensis runs it on the installer's header (!packhdr) as it writes the
+installer, so the installer carries the commit's time instead of the time
+NSIS's own stub was built. Says what is wrong and exits 1 when FILE is not
+a PE program.
 """
 
 import struct
