@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end checks of the xscreensaver module on its own Xvfb display:
 layouts by screenshot in -window and -window-id modes, resizes, signals,
-bad options, the settings description and the .deb.
+bad options, the module under Debian's xscreensaver daemon, the settings
+description (also as xscreensaver-settings reads it) and the .deb (also
+through lintian).
 
     module_e2e.py MODULE --hold-window HELPER --transfer-check CHECKER --xml XML --build BUILD_DIR [--artifacts DIR]
 
@@ -12,6 +14,7 @@ Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
 import argparse
 import glob
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -29,6 +32,19 @@ DEFAULT_COLOUR = 0x30FFFF
 # Options for starting and placing the module, not settings of the saver:
 # the settings dialog has no business with them.
 INVOCATION = {"root", "window", "window-id", "display", "geometry", "no-shm", "help"}
+# The daemon's preferences: the module alone, with a colour of its own, no
+# fading, splash, locking or power saving, and no blanking by itself.
+XSCREENSAVER_PREFS = """mode: one
+selected: 0
+timeout: 0:30:00
+lock: False
+fade: False
+unfade: False
+splash: False
+dpmsEnabled: False
+programs: {command}
+"""
+CONFIG_DIR = "/usr/share/xscreensaver/config"
 
 
 class Module:
@@ -224,6 +240,138 @@ def checks_bad_options(ctx):
                    f"{args}: status {out.returncode}, said {out.stderr.strip()!r}")
 
 
+def as_user():
+    """Prefix that runs a command as nobody when we are root: as root the
+    daemon launches no module at all."""
+    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"] \
+        if os.geteuid() == 0 else []
+
+
+def running(program):
+    """Processes (not zombies) whose command starts with program's path."""
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                argv0 = f.read().split(b"\0")[0].decode(errors="replace")
+            with open(f"/proc/{pid}/stat") as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except (OSError, IndexError):
+            continue
+        if argv0 == program and state != "Z":
+            pids.append(int(pid))
+    return pids
+
+
+class Daemon:
+    """xscreensaver as an unprivileged user on the display, with a HOME in a
+    scratch folder whose ~/.xscreensaver names a copy of the module (the
+    build tree may be closed to that user) with args."""
+
+    def __init__(self, ctx, scratch, args):
+        os.chmod(scratch, 0o755)
+        self.module = os.path.join(scratch, "cellarium")
+        shutil.copy(ctx.module, self.module)
+        os.chmod(self.module, 0o755)
+        self.home = os.path.join(scratch, "home")
+        os.mkdir(self.home)
+        with open(os.path.join(self.home, ".xscreensaver"), "w") as f:
+            f.write(XSCREENSAVER_PREFS.format(command=" ".join([self.module, *args])))
+        if os.geteuid() == 0:
+            for path in (self.home, os.path.join(self.home, ".xscreensaver")):
+                shutil.chown(path, "nobody", "nogroup")
+        self.env = {"DISPLAY": ctx.display.name, "HOME": self.home, "PATH": "/usr/bin:/bin",
+                    "LANG": "C.UTF-8"}
+        self.log_path = os.path.join(scratch, "xscreensaver.log")
+        with open(self.log_path, "w") as log:
+            self.proc = subprocess.Popen([*as_user(), "xscreensaver", "-verbose"], env=self.env,
+                                         cwd=self.home, stdout=log, stderr=subprocess.STDOUT,
+                                         stdin=subprocess.DEVNULL, start_new_session=True)
+
+    def command(self, *args):
+        return subprocess.run(["xscreensaver-command", *args], env=self.env, capture_output=True,
+                              text=True, timeout=10).returncode == 0
+
+    def log(self):
+        with open(self.log_path, errors="replace") as f:
+            return f.read()[-600:].strip()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.command("-exit")
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+                self.proc.wait(5)
+        for pid in running(self.module):
+            os.kill(pid, signal.SIGKILL)
+
+
+def check_daemon(ctx):
+    with tempfile.TemporaryDirectory() as scratch:
+        daemon = Daemon(ctx, scratch, ["-root", "-color", "#FF8000"])
+        try:
+            with ctx.suite.check("xscreensaver -activate starts the module, which draws the "
+                                 "colour of ~/.xscreensaver; -deactivate ends it within 1 s"):
+                expect(_poll(lambda: daemon.command("-time"), 10, 0.1),
+                       f"the daemon does not answer: {daemon.log()}")
+                expect(daemon.command("-activate"), "xscreensaver-command -activate failed")
+                expect(_poll(lambda: running(daemon.module), 5),
+                       f"no module 5 s after -activate: {daemon.log()}")
+                wait_for_layout(ctx, "under the daemon", [], 1024, 768, 0xFF8000, timeout=10)
+                start = time.monotonic()
+                expect(daemon.command("-deactivate"), "xscreensaver-command -deactivate failed")
+                gone = _poll(lambda: not running(daemon.module), 3, 0.02)
+                seconds = time.monotonic() - start
+                expect(gone and seconds <= 1.0, f"the module ran {seconds:.2f} s after -deactivate")
+                expect(daemon.proc.poll() is None and daemon.command("-time"),
+                       f"the daemon did not outlive -deactivate: {daemon.log()}")
+            check_settings_reads_xml(ctx, daemon, scratch)
+        finally:
+            daemon.stop()
+
+
+def check_settings_reads_xml(ctx, daemon, scratch):
+    """xscreensaver-settings reads the descriptions only from CONFIG_DIR:
+    in a mount namespace of its own, that folder holds cellarium.xml alone.
+    Its --debug log names each file it reads and each fault it finds."""
+    name = "xscreensaver-settings reads cellarium.xml without a fault and maps -color onto it"
+    if os.geteuid() != 0:
+        print(f"skip {name}: binding {CONFIG_DIR} over needs root")
+        return
+    with ctx.suite.check(name):
+        config = os.path.join(scratch, "config")
+        os.mkdir(config)
+        shutil.copy(ctx.xml, os.path.join(config, "cellarium.xml"))
+        os.chmod(config, 0o755)
+        log_path = os.path.join(scratch, "settings.log")
+        with open(log_path, "w") as log:
+            proc = subprocess.Popen(
+                ["unshare", "--mount", "sh", "-c", f'mount --bind "$0" {CONFIG_DIR} && exec "$@"',
+                 config, *as_user(), "xscreensaver-settings", "--debug"],
+                env=daemon.env, cwd=daemon.home, stdout=log, stderr=subprocess.STDOUT,
+                stdin=subprocess.DEVNULL, start_new_session=True)
+
+        def text():
+            with open(log_path, errors="replace") as f:
+                return f.read()
+        try:
+            # Once it has read the file it starts the module as a preview.
+            _poll(lambda: " forked " in text() or proc.poll() is not None, 10, 0.1)
+            time.sleep(0.3)  # faults found in the file come before the preview
+            log = text()
+        finally:
+            os.killpg(proc.pid, signal.SIGTERM)
+            proc.wait(5)
+            for pid in running(daemon.module):
+                os.kill(pid, signal.SIGKILL)
+        faults = [line for line in log.splitlines() if "WARNING" in line or "cellarium.xml:" in line]
+        expect(f"reading {CONFIG_DIR}/cellarium.xml" in log, f"it never read it: {log[-600:]}")
+        expect(not faults, "; ".join(faults[:3]))
+        expect('--color "#FF8000"' in log, f"the stored -color not mapped onto the file: {log[-600:]}")
+
+
 def program_options(ctx):
     """Option names (without dashes) the module's -help lists."""
     out = subprocess.run([ctx.module, "-help"], capture_output=True, text=True, timeout=10)
@@ -253,10 +401,11 @@ def check_xml(ctx):
 
 
 def check_deb(ctx):
-    with ctx.suite.check(".deb installs where xscreensaver looks"), \
+    with ctx.suite.check(".deb installs where xscreensaver looks, and lintian finds nothing"), \
             tempfile.TemporaryDirectory() as scratch:
-        out = subprocess.run(["cpack", "--config", os.path.join(ctx.build, "CPackConfig.cmake"),
-                              "-B", scratch], capture_output=True, text=True, timeout=300)
+        out = subprocess.run(["sh", "-c", 'umask 022 && exec cpack --config "$0" -B "$1"',
+                              os.path.join(ctx.build, "CPackConfig.cmake"), scratch],
+                             capture_output=True, text=True, timeout=300)
         debs = glob.glob(os.path.join(scratch, "*.deb"))
         expect(out.returncode == 0 and len(debs) == 1, f"cpack: {out.stdout[-500:]} {out.stderr[-500:]}")
         depends = subprocess.run(["dpkg-deb", "-f", debs[0], "Depends"], capture_output=True,
@@ -266,11 +415,15 @@ def check_deb(ctx):
         subprocess.run(["dpkg-deb", "-x", debs[0], root], check=True)
         module = os.path.join(root, "usr/libexec/xscreensaver/cellarium")
         for path in (module, os.path.join(root, "usr/share/xscreensaver/config/cellarium.xml"),
-                     os.path.join(root, "usr/share/man/man6/cellarium.6x")):
+                     os.path.join(root, "usr/share/man/man6/cellarium.6x.gz")):
             expect(os.path.isfile(path), f"{os.path.relpath(path, root)} not in the package")
         expect(os.access(module, os.X_OK), "the module is not executable")
         expect(subprocess.run([module, "-help"], capture_output=True).returncode == 0,
                "the packaged module does not run")
+        out = subprocess.run(["lintian", "--fail-on", "error,warning", debs[0]], capture_output=True,
+                             text=True, timeout=120)
+        expect(out.returncode == 0 and not out.stdout.strip(),
+               f"lintian (status {out.returncode}): {out.stdout.strip()[-800:]}")
 
 
 def main():
@@ -290,6 +443,7 @@ def main():
         check_signal_during_delay(ctx)
         checks_unanswering_server(ctx)
         checks_bad_options(ctx)
+        check_daemon(ctx)
     check_xml(ctx)
     check_deb(ctx)
     return ctx.suite.finish()
