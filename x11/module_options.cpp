@@ -60,14 +60,24 @@ struct ParseState {
 
 using Handler = std::string (*)(ModuleOptions&, ParseState&, const std::string&);
 
+// What -help adds to an option's line from the default settings: " (default
+// X)" for a value, " (the default)" for the flag that is on by default, and
+// nothing otherwise.
+using DefaultText = std::string (*)(const LifeSettings&);
+
 // One option: its name without the dash, the value it takes (null for a
-// flag), the -help line and what it does.
+// flag), the -help line, what it does, and its default's text (null for
+// none).
 struct OptionRow {
   const char* name;
   const char* value;
   const char* help;
   Handler apply;
+  DefaultText defaultText = nullptr;
 };
+
+std::string DefaultIs(const std::string& text) { return " (default " + text + ")"; }
+std::string TheDefaultWhen(bool on) { return on ? " (the default)" : ""; }
 
 template <std::size_t N>
 std::string Choose(const Choice (&choices)[N], const std::string& text, std::int32_t& field) {
@@ -117,29 +127,42 @@ constexpr OptionRow kOptions[] = {
      [](ModuleOptions& o, ParseState&, const std::string&) { o.showRate = false; return std::string(); }},
     // The settings of the options dialog.
     {"world-size", "full|half|quarter", "world size against the screen",
-     [](ModuleOptions& o, ParseState&, const std::string& v) { return Choose(kSizeChoices, v, o.settings.WorldSize); }},
+     [](ModuleOptions& o, ParseState&, const std::string& v) { return Choose(kSizeChoices, v, o.settings.WorldSize); },
+     [](const LifeSettings& d) { return DefaultIs(NameOf(kSizeChoices, d.WorldSize)); }},
     {"zoom", "1|2|4", "pixels per cell side",
-     [](ModuleOptions& o, ParseState&, const std::string& v) { return Choose(kZoomChoices, v, o.settings.ZoomFactor); }},
+     [](ModuleOptions& o, ParseState&, const std::string& v) { return Choose(kZoomChoices, v, o.settings.ZoomFactor); },
+     [](const LifeSettings& d) { return DefaultIs(NameOf(kZoomChoices, d.ZoomFactor)); }},
     {"tiled", nullptr, "repeat a smaller world across the screen",
-     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.IsTiled = 1; return std::string(); }},
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.IsTiled = 1; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.IsTiled != 0); }},
     {"no-tiled", nullptr, "draw one copy, centred",
-     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.IsTiled = 0; return std::string(); }},
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.IsTiled = 0; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.IsTiled == 0); }},
     {"soup-size", "full|half|quarter", "the random band the world starts with",
-     [](ModuleOptions& o, ParseState&, const std::string& v) { return Choose(kSizeChoices, v, o.settings.InitSize); }},
+     [](ModuleOptions& o, ParseState&, const std::string& v) { return Choose(kSizeChoices, v, o.settings.InitSize); },
+     [](const LifeSettings& d) { return DefaultIs(NameOf(kSizeChoices, d.InitSize)); }},
     {"mutation-rate", "never|rarely|sometimes|often", "how often a random cell flips",
-     [](ModuleOptions&, ParseState& s, const std::string& v) { return Choose(kRateChoices, v, s.ratePosition); }},
+     [](ModuleOptions&, ParseState& s, const std::string& v) { return Choose(kRateChoices, v, s.ratePosition); },
+     [](const LifeSettings& d) {
+       return DefaultIs(NameOf(kRateChoices, RatePositionFor(d.WorldMutationRate, d.MutateAtSteadyState != 0)));
+     }},
     {"steady-state", nullptr, "count only generations that changed nothing",
-     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.MutateAtSteadyState = 1; return std::string(); }},
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.MutateAtSteadyState = 1; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.MutateAtSteadyState != 0); }},
     {"no-steady-state", nullptr, "count every generation toward a mutation",
-     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.MutateAtSteadyState = 0; return std::string(); }},
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.MutateAtSteadyState = 0; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.MutateAtSteadyState == 0); }},
     {"show-mutations", nullptr, "draw a flipped cell in the frame it flips",
-     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.ShowMutations = 1; return std::string(); }},
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.ShowMutations = 1; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.ShowMutations != 0); }},
     {"no-show-mutations", nullptr, "show it only through its effect",
-     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.ShowMutations = 0; return std::string(); }},
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.ShowMutations = 0; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.ShowMutations == 0); }},
     {"color", "#RRGGBB", "colour of live cells",
      [](ModuleOptions& o, ParseState&, const std::string& v) {
        return ParseColor(v, o.settings.PixelColor) ? std::string() : std::string("must be #RRGGBB");
-     }},
+     },
+     [](const LifeSettings& d) { return DefaultIs(FormatColor(d.PixelColor)); }},
     // Diagnostics.
     {"no-shm", nullptr, "send frames without the shared-memory extension",
      [](ModuleOptions& o, ParseState&, const std::string&) { o.useShm = false; return std::string(); }},
@@ -232,17 +255,6 @@ std::string ParseModuleOptions(int argc, const char* const* argv, const char* sc
 
 std::string ModuleHelp(const char* programName) {
   const LifeSettings defaults;
-  const std::string defaultOf[] = {
-      NameOf(kSizeChoices, defaults.WorldSize), NameOf(kZoomChoices, defaults.ZoomFactor),
-      NameOf(kSizeChoices, defaults.InitSize),
-      NameOf(kRateChoices, RatePositionFor(defaults.WorldMutationRate,
-                                           defaults.MutateAtSteadyState != 0)),
-      FormatColor(defaults.PixelColor)};
-  const char* withDefault[] = {"world-size", "zoom", "soup-size", "mutation-rate", "color"};
-  const char* flagsOn[] = {defaults.IsTiled ? "tiled" : "no-tiled",
-                           defaults.MutateAtSteadyState ? "steady-state" : "no-steady-state",
-                           defaults.ShowMutations ? "show-mutations" : "no-show-mutations"};
-
   std::string text = std::string("usage: ") + programName + " [options]\n" +
                      "Conway's Life as an xscreensaver module. Options (- or --):\n";
   for (const OptionRow& row : kOptions) {
@@ -251,12 +263,7 @@ std::string ModuleHelp(const char* programName) {
     std::string line = left;
     line.resize(left.size() < 46 ? 46 : left.size() + 1, ' ');
     line += row.help;
-    for (std::size_t k = 0; k < std::size(withDefault); ++k) {
-      if (std::strcmp(row.name, withDefault[k]) == 0) line += " (default " + defaultOf[k] + ")";
-    }
-    for (const char* flag : flagsOn) {
-      if (std::strcmp(row.name, flag) == 0) line += " (the default)";
-    }
+    if (row.defaultText != nullptr) line += row.defaultText(defaults);
     text += line + '\n';
   }
   return text;

@@ -560,6 +560,16 @@ class Prefix:
         """Every value of the key as {name: (type, value)}: REG_DWORD as int,
         REG_BINARY as bytes, REG_SZ as text. Empty when the key is missing."""
         status, out = self.wine("reg", "query", key)
+        for attempt in range(2):
+            # A query that fails says nothing about the key: once in a long
+            # suite Wine's reg failed on a key the next query read. A key that
+            # is really missing fails every time.
+            if status == 0:
+                break
+            print(f"# reg query {key} ended with status {status}: {out.strip()[-200:]!r}; "
+                  "asking again", flush=True)
+            time.sleep(1)
+            status, out = self.wine("reg", "query", key)
         values = {}
         if status != 0:
             return values

@@ -13,6 +13,12 @@ stayed black is reported as such: its rate then measures no drawing.
 With --phases a last run of transfer_bench.exe runs the saver's own
 generation loop and prints where a frame's time goes (step, compose,
 transfer, everything else).
+
+With --speeds it runs the saver instead at each position of the options
+dialog's speed slider (GenerationRate 5, 10, 30, 60, 120 and 0, no limit)
+and prints each LastRate and how long after the closing key the program
+ended. Wine is told that no window manager runs (there is none on Xvfb):
+otherwise it waits 2 s for one when the saver's window closes.
 """
 
 import argparse
@@ -38,8 +44,10 @@ def saver_rate(prefix, display, scr, seconds):
         time.sleep(seconds)
         counts = screenshot(display).colours()
         drew = any(c != 0 for c in counts)
+        pressed = time.monotonic()
         display.key("a")
         status = proc.wait(30)
+        saver_rate.exit_seconds = time.monotonic() - pressed
         if status != 0:
             raise HarnessError(f"the saver ended with status {status}")
     finally:
@@ -69,6 +77,8 @@ def main():
     ap.add_argument("--size", default="1024x768")
     ap.add_argument("--phases", action="store_true",
                     help="then time the saver's generation loop by phase")
+    ap.add_argument("--speeds", action="store_true",
+                    help="instead, the saver's rate at each speed position")
     args = ap.parse_args()
     scr = os.path.join(args.build, "program", "cellarium.scr")
     bench = os.path.join(args.build, "bench", "win32", "transfer_bench.exe")
@@ -87,6 +97,18 @@ def main():
         scr_win = prefix.install(scr)
         bench_win = prefix.install(bench)
         prefix.wine("reg", "query", r"HKCU\Software\Wine")  # start the session's services first
+        if args.speeds:
+            prefix.reg_add("Managed", "REG_SZ", "N", key=r"HKCU\Software\Wine\X11 Driver")
+            print(f"# {args.size} on Xvfb {display.name}, {args.seconds:g} s per run", flush=True)
+            for n in range(1, args.rounds + 1):
+                for speed in (5, 10, 30, 60, 120, 0):
+                    prefix.reg_add("GenerationRate", "REG_DWORD", speed)
+                    rate, text, drew = saver_rate(prefix, display, scr_win, args.seconds)
+                    failed |= not drew
+                    print(f"round {n}: GenerationRate {speed or 'none':>4}: LastRate {text}, "
+                          f"ended {saver_rate.exit_seconds * 1000:.0f} ms after the key"
+                          f"{'' if drew else '  (screen stayed black)'}", flush=True)
+            return 1 if failed else 0
         print(f"# {args.size} on Xvfb {display.name}, Wine prefix {root}, "
               f"{args.seconds:g} s per run, default settings", flush=True)
         for n in range(1, args.rounds + 1):
