@@ -19,6 +19,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The directories the sources below hand out.
+std::string testDirectory;
+std::string TestDirectory() { return testDirectory; }
+std::string userDirectory;
+std::string UserDirectory() { return userDirectory; }
+
 // A fresh folder per test, removed afterwards.
 class DiagnosticFiles : public ::testing::Test {
  protected:
@@ -43,6 +49,24 @@ class DiagnosticFiles : public ::testing::Test {
   static void WriteAll(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
   }
+  // Folders "win" and "user" as the Windows directory and the user folder.
+  void UseWindowsAndUserFolders() {
+    fs::create_directories(folder / "win");
+    fs::create_directories(folder / "user");
+    testDirectory = (folder / "win").string();
+    userDirectory = (folder / "user").string();
+    SetWindowsDirectorySource(&TestDirectory);
+    SetUserDirectorySource(&UserDirectory);
+  }
+  // A file of one of them. The path rule joins with a backslash: a separator
+  // on Windows, part of the file name elsewhere.
+  fs::path At(const char* dir, const char* name) const {
+#if defined(_WIN32)
+    return folder / dir / name;
+#else
+    return folder / (std::string(dir) + "\\" + name);
+#endif
+  }
   // Every name in the folder, to see that no temporary file is left.
   std::vector<std::string> Names(const fs::path& where) const {
     std::vector<std::string> names;
@@ -61,10 +85,6 @@ Bytes Pattern(std::size_t n) {
   return b;
 }
 
-std::string testDirectory;
-std::string TestDirectory() { return testDirectory; }
-std::string userDirectory;
-std::string UserDirectory() { return userDirectory; }
 std::string WindowsLikeDirectory() { return "C:\\WINDOWS"; }
 std::string NoDirectory() { return std::string(); }
 
@@ -150,16 +170,8 @@ TEST_F(DiagnosticFiles, PathIsTheDirectoryABackslashAndTheName) {
 }
 
 TEST_F(DiagnosticFiles, WorldDumpGoesWhereThePathRuleSays) {
-  // The rule joins with a backslash: a separator on Windows, part of the
-  // file name elsewhere.
-  fs::create_directories(folder / "win");
-  testDirectory = (folder / "win").string();
-  SetWindowsDirectorySource(&TestDirectory);
-#if defined(_WIN32)
-  const fs::path where = folder / "win" / "LifeDump.bmp";
-#else
-  const fs::path where = folder / "win\\LifeDump.bmp";
-#endif
+  UseWindowsAndUserFolders();
+  const fs::path where = At("win", "LifeDump.bmp");
   Bytes pixels = Pattern(416 / 8 * 300);
   LifeWorld world;
   world.worldCols = 416;
@@ -215,19 +227,7 @@ bool ReplaceFailing(const std::string& from, const std::string& to) {
 }
 
 TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFolder) {
-  auto at = [&](const char* dir, const char* name) {
-#if defined(_WIN32)
-    return folder / dir / name;
-#else
-    return folder / (std::string(dir) + "\\" + name);
-#endif
-  };
-  fs::create_directories(folder / "win");
-  fs::create_directories(folder / "user");
-  testDirectory = (folder / "win").string();
-  userDirectory = (folder / "user").string();
-  SetWindowsDirectorySource(&TestDirectory);
-  SetUserDirectorySource(&UserDirectory);
+  UseWindowsAndUserFolders();
   failingFolder = testDirectory;
   struct Case {
     const char* what;
@@ -247,8 +247,8 @@ TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFol
     SCOPED_TRACE(c.what);
     fs::remove_all(folder / "user");
     fs::create_directories(folder / "user");
-    WriteAll(at("win", kLifeDumpFileName), "earlier dump");
-    WriteAll(at("win", kRandBitsFileName), "0110");
+    WriteAll(At("win", kLifeDumpFileName), "earlier dump");
+    WriteAll(At("win", kRandBitsFileName), "0110");
     SetFileOperations(c.operations);
 
     EXPECT_TRUE(DumpWorld(world, kDefaultPixelColor));
@@ -257,16 +257,16 @@ TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFol
     if (opened) std::fputc('1', log.Stream());
     const bool kept = log.Commit();
 
-    EXPECT_EQ(ReadAll(at("win", kLifeDumpFileName)).size(), 12u) << "the earlier dump stays";
-    EXPECT_EQ(ReadAll(at("win", kRandBitsFileName)), (Bytes{'0', '1', '1', '0'}));
-    EXPECT_EQ(ReadAll(at("user", kLifeDumpFileName)).size(), 40u) << "the dump falls back";
+    EXPECT_EQ(ReadAll(At("win", kLifeDumpFileName)).size(), 12u) << "the earlier dump stays";
+    EXPECT_EQ(ReadAll(At("win", kRandBitsFileName)), (Bytes{'0', '1', '1', '0'}));
+    EXPECT_EQ(ReadAll(At("user", kLifeDumpFileName)).size(), 40u) << "the dump falls back";
     // A log that cannot start in the Windows directory starts in the user
     // folder; one that fails on the way is lost, but never the earlier one.
     const bool failsLate = c.operations.createNew == &CreateNewTakingNoWrite ||
                            c.operations.replace == &ReplaceFailing;
     EXPECT_TRUE(opened);
     EXPECT_EQ(kept, !failsLate);
-    EXPECT_EQ(ReadAll(at("user", kRandBitsFileName)), failsLate ? Bytes{} : Bytes{'1'});
+    EXPECT_EQ(ReadAll(At("user", kRandBitsFileName)), failsLate ? Bytes{} : Bytes{'1'});
   }
   // Nothing temporary is left anywhere.
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
@@ -275,21 +275,7 @@ TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFol
 }
 
 TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
-  // The path rule joins with a backslash: a separator on Windows, part of the
-  // file name elsewhere.
-  auto at = [&](const char* dir, const char* name) {
-#if defined(_WIN32)
-    return folder / dir / name;
-#else
-    return folder / (std::string(dir) + "\\" + name);
-#endif
-  };
-  fs::create_directories(folder / "win");
-  fs::create_directories(folder / "user");
-  testDirectory = (folder / "win").string();
-  userDirectory = (folder / "user").string();
-  SetWindowsDirectorySource(&TestDirectory);
-  SetUserDirectorySource(&UserDirectory);
+  UseWindowsAndUserFolders();
   Bytes pixels = Pattern(32 / 8 * 2);
   LifeWorld world;
   world.worldCols = 32;
@@ -301,21 +287,21 @@ TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
   PendingFile log;
   ASSERT_TRUE(OpenRandBitsLog(log));
   EXPECT_TRUE(log.Commit());
-  EXPECT_EQ(ReadAll(at("win", kLifeDumpFileName)).size(), 40u);
-  EXPECT_TRUE(fs::exists(at("win", kRandBitsFileName)));
+  EXPECT_EQ(ReadAll(At("win", kLifeDumpFileName)).size(), 40u);
+  EXPECT_TRUE(fs::exists(At("win", kRandBitsFileName)));
   EXPECT_TRUE(fs::is_empty(folder / "user"));
 
   // A folder in each file's place: both are made in the user folder instead.
   for (const char* name : {kLifeDumpFileName, kRandBitsFileName}) {
-    fs::remove(at("win", name));
-    fs::create_directories(at("win", name));
+    fs::remove(At("win", name));
+    fs::create_directories(At("win", name));
   }
   EXPECT_TRUE(DumpWorld(world, kDefaultPixelColor));
   ASSERT_TRUE(OpenRandBitsLog(log));
   std::fprintf(log.Stream(), "%d", 1);
   EXPECT_TRUE(log.Commit());
-  EXPECT_EQ(ReadAll(at("user", kLifeDumpFileName)).size(), 40u);
-  EXPECT_EQ(ReadAll(at("user", kRandBitsFileName)), Bytes{'1'});
+  EXPECT_EQ(ReadAll(At("user", kLifeDumpFileName)).size(), 40u);
+  EXPECT_EQ(ReadAll(At("user", kRandBitsFileName)), Bytes{'1'});
 
   // Neither place: nothing, silently.
   SetUserDirectorySource(&NoDirectory);
