@@ -52,7 +52,8 @@ void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& rend
   GenerationPacer pacer(settings.GenerationRate, GenerationPacer::Clock::now());
   while (world.stopFlag.load() == 0) {
     RunGeneration(world, settings, renderer, sampler);
-    if (pacer.Limited()) WaitUntilDue(pacer.NextDue(GenerationPacer::Clock::now()), world.stopFlag);
+    if (!pacer.Limited()) continue;
+    WaitUntilDue(pacer.NextDue(GenerationPacer::Clock::now()), world.stopFlag);
   }
   // Drawing ends while the window is certain to exist; the 1 that lets the
   // message thread destroy it comes last.

@@ -23,9 +23,9 @@ void PrepareSimulationStart(LifeWorld& world, std::time_t now);
 // (stopFlag 1, nothing drawn) when the layout needs a display buffer that is
 // missing or the world has no buffers; otherwise BeginDrawing, generations
 // while stopFlag is 0 (spaced to at most GenerationRate a second when that
-// is set, waiting in slices that a stop request cuts short), EndDrawing. stopFlag = 1 is its very last access to
-// the world or the renderer: once another thread sees it, both may be
-// destroyed. Allocates nothing.
+// is set, waiting in slices that a stop request cuts short), EndDrawing.
+// stopFlag = 1 is its very last access to the world or the renderer: once
+// another thread sees it, both may be destroyed. Allocates nothing.
 void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& renderer);
 
 // One generation of the loop, in order: timing sample, count, step into
