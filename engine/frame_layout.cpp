@@ -1,9 +1,8 @@
 #include "engine/frame_layout.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "engine/expand_tables.h"
+#include "engine/world_magnification.h"
 
 FrameLayout ChooseFrameLayout(const LifeSettings& settings) {
   if (settings.IsTiled != 0) return FrameLayout::kTiled;
@@ -58,105 +57,24 @@ ExpandFunction ExpandFor(std::int32_t zoomShift) {
   return &ExpandWorld1x;
 }
 
-// The part of a placement that lies inside the destination: the number of
-// destination bytes of a row from x / 8 on, and the number of destination
-// rows from y on. Both 0 when the placement starts outside.
-struct Clip {
-  std::int32_t rowBytes;
-  std::int32_t rows;
-};
-
-Clip ClipPlacement(std::int32_t width, std::int32_t height, std::int32_t x, std::int32_t y) {
-  const std::int32_t stride = width / 8;
-  if (x < 0 || y < 0 || x / 8 >= stride || y >= height) return {0, 0};
-  return {stride - x / 8, height - y};
-}
-
-// Copies count bytes to one destination row, cut to what fits there.
-inline void PutCut(std::uint8_t* row, std::int32_t offset, std::int32_t room,
-                   const std::uint8_t* bytes, std::int32_t count) {
-  if (offset >= room) return;
-  std::memcpy(row + offset, bytes, static_cast<std::size_t>(std::min(count, room - offset)));
-}
-
 }  // namespace
 
-void ExpandWorld1x(std::uint8_t* destination, const std::uint8_t* source, std::int32_t cols,
-                   std::int32_t rows, std::int32_t width, std::int32_t height, std::int32_t x,
-                   std::int32_t y) {
-  const Clip clip = ClipPlacement(width, height, x, y);
-  const std::int32_t rowBytes = cols / 8;
-  const std::int32_t stride = width / 8;
-  const std::int32_t copyBytes = std::min(rowBytes, clip.rowBytes);
-  const std::int32_t copyRows = std::min(rows, clip.rows);
-  if (copyBytes <= 0) return;
-  for (std::int32_t r = 0; r < copyRows; ++r)
-    std::memcpy(destination + static_cast<std::ptrdiff_t>(y + r) * stride + x / 8,
-                source + static_cast<std::ptrdiff_t>(r) * rowBytes,
-                static_cast<std::size_t>(copyBytes));
-}
-
-void ExpandWorld2x(std::uint8_t* destination, const std::uint8_t* source, std::int32_t cols,
-                   std::int32_t rows, std::int32_t width, std::int32_t height, std::int32_t x,
-                   std::int32_t y) {
-  const Clip clip = ClipPlacement(width, height, x, y);
-  if (clip.rowBytes <= 0) return;
-  const std::int32_t rowBytes = cols / 8;
-  const std::int32_t stride = width / 8;
-  for (std::int32_t r = 0; r < rows && 2 * r < clip.rows; ++r) {
-    const std::uint8_t* in = source + static_cast<std::ptrdiff_t>(r) * rowBytes;
-    std::uint8_t* out0 = destination + static_cast<std::ptrdiff_t>(y + 2 * r) * stride + x / 8;
-    std::uint8_t* out1 = 2 * r + 1 < clip.rows ? out0 + stride : nullptr;
-    // 16 cells become one 32-bit group, stored in both rows.
-    for (std::int32_t g = 0; g < rowBytes / 2 && 4 * g < clip.rowBytes; ++g) {
-      std::uint8_t group[4];
-      std::memcpy(group, Expand2Table[in[2 * g]].data(), 2);
-      std::memcpy(group + 2, Expand2Table[in[2 * g + 1]].data(), 2);
-      if (4 * g + 4 <= clip.rowBytes) {
-        std::memcpy(out0 + 4 * g, group, 4);
-        if (out1 != nullptr) std::memcpy(out1 + 4 * g, group, 4);
-      } else {
-        PutCut(out0, 4 * g, clip.rowBytes, group, 4);
-        if (out1 != nullptr) PutCut(out1, 4 * g, clip.rowBytes, group, 4);
-      }
-    }
-  }
-}
-
-void ExpandWorld4x(std::uint8_t* destination, const std::uint8_t* source, std::int32_t cols,
-                   std::int32_t rows, std::int32_t width, std::int32_t height, std::int32_t x,
-                   std::int32_t y) {
-  const Clip clip = ClipPlacement(width, height, x, y);
-  if (clip.rowBytes <= 0) return;
-  const std::int32_t rowBytes = cols / 8;
-  const std::int32_t stride = width / 8;
-  for (std::int32_t r = 0; r < rows && 4 * r < clip.rows; ++r) {
-    const std::uint8_t* in = source + static_cast<std::ptrdiff_t>(r) * rowBytes;
-    std::uint8_t* out = destination + static_cast<std::ptrdiff_t>(y + 4 * r) * stride + x / 8;
-    const std::int32_t copies = std::min<std::int32_t>(4, clip.rows - 4 * r);
-    // 8 cells become one 32-bit group, stored in four rows.
-    for (std::int32_t k = 0; k < rowBytes && 4 * k < clip.rowBytes; ++k) {
-      const std::uint8_t* group = Expand4Table[in[k]].data();
-      if (4 * k + 4 <= clip.rowBytes) {
-        for (std::int32_t i = 0; i < copies; ++i) std::memcpy(out + i * stride + 4 * k, group, 4);
-      } else {
-        for (std::int32_t i = 0; i < copies; ++i)
-          PutCut(out + i * stride, 4 * k, clip.rowBytes, group, 4);
-      }
-    }
-  }
-}
-
 FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& settings) {
-  FrameTransfer none{TransferSource::kNone, nullptr, 0, 0, 0, 0};
+  const FrameTransfer none{};
   if (world.nextBits == nullptr) return none;
   const FrameLayout layout = ChooseFrameLayout(settings);
   const std::int32_t zoom = settings.ZoomFactor;
   if (layout == FrameLayout::kDirect) {
     const PixelPoint at = CentringOffset(world, zoom);
     const bool inA = world.nextBits == world.worldBitsA;
-    return {inA ? TransferSource::kWorldA : TransferSource::kWorldB, world.nextBits, at.x, at.y,
-            at.x + world.worldCols, at.y + world.worldRows};
+    FrameTransfer direct;
+    direct.source = inA ? TransferSource::kWorldA : TransferSource::kWorldB;
+    direct.bits = world.nextBits;
+    direct.left = at.x;
+    direct.top = at.y;
+    direct.right = at.x + world.worldCols;
+    direct.bottom = at.y + world.worldRows;
+    return direct;
   }
   if (world.displayBits == nullptr) return none;
   const ExpandFunction expand = ExpandFor(zoom);
@@ -173,6 +91,25 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
     const std::int32_t count = TilePlacements(world, settings, tiles, kMaxTiles);
     for (std::int32_t t = 0; t < count; ++t) place(tiles[t]);
   }
-  return {TransferSource::kDisplay, world.displayBits, 0, 0, world.displayWidth,
-          world.displayHeight};
+  FrameTransfer whole;
+  whole.source = TransferSource::kDisplay;
+  whole.bits = world.displayBits;
+  whole.right = world.displayWidth;
+  whole.bottom = world.displayHeight;
+  return whole;
+}
+
+BitmapSize TransferredBitmapSize(const LifeWorld& world, const LifeSettings& settings) {
+  if (ChooseFrameLayout(settings) == FrameLayout::kDirect) return {world.worldCols, world.worldRows};
+  return {world.displayWidth, world.displayHeight};
+}
+
+DrawingStart DrawingStartFor(const LifeWorld& world, const LifeSettings& settings) {
+  DrawingStart start;
+  start.width = world.displayWidth;
+  start.height = world.displayHeight;
+  start.fillBackground = NeedsBackgroundFill(settings);
+  start.liveColor = settings.PixelColor;
+  start.stopFlag = &world.stopFlag;
+  return start;
 }

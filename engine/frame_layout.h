@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/frame_renderer.h"
 #include "engine/life_settings.h"
 #include "engine/life_world.h"
 
@@ -46,40 +47,21 @@ PixelPoint CentringOffset(const LifeWorld& world, std::int32_t zoomShift);
 std::int32_t TilePlacements(const LifeWorld& world, const LifeSettings& settings,
                             PixelPoint* placements, std::int32_t capacity);
 
-// Which bitmap a frame is transferred from, and where to.
-enum class TransferSource { kNone, kWorldA, kWorldB, kDisplay };
-
-// The transfer of one frame: the bitmap (kNone: nothing to transfer), its
-// pixel memory and the destination rectangle in client coordinates (top-down,
-// right and bottom exclusive).
-struct FrameTransfer {
-  TransferSource source;
-  const std::uint8_t* bits;
-  std::int32_t left;
-  std::int32_t top;
-  std::int32_t right;
-  std::int32_t bottom;
-};
-
 // Composes the generation in world.nextBits into world.displayBits as the
-// layout requires and says what to transfer. Reads nextBits only; writes only
+// layout requires and says what to transfer (its generation and rate are
+// the caller's to fill in). Reads nextBits only; writes only
 // inside the display buffer. Returns kNone when the layout needs the display
 // buffer and there is none, or the world has no buffers.
 FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& settings);
 
-// Place a world image (cols x rows cells, world buffer layout) into a 1-bit
-// destination of width x height pixels (rows of width / 8 bytes, bottom-up),
-// magnified 1, 2 or 4 times, with its lower-left corner at pixel column x and
-// memory row y. Preconditions: cols a multiple of 32, x a multiple of 8,
-// width a multiple of 8. Whatever would fall right of the destination's width
-// or above its height is cut; nothing outside the placed block is written and
-// the source is only read. A negative x or y places nothing.
-void ExpandWorld1x(std::uint8_t* destination, const std::uint8_t* source, std::int32_t cols,
-                   std::int32_t rows, std::int32_t width, std::int32_t height, std::int32_t x,
-                   std::int32_t y);
-void ExpandWorld2x(std::uint8_t* destination, const std::uint8_t* source, std::int32_t cols,
-                   std::int32_t rows, std::int32_t width, std::int32_t height, std::int32_t x,
-                   std::int32_t y);
-void ExpandWorld4x(std::uint8_t* destination, const std::uint8_t* source, std::int32_t cols,
-                   std::int32_t rows, std::int32_t width, std::int32_t height, std::int32_t x,
-                   std::int32_t y);
+// The size of the bitmap the layout transfers: the world itself in the
+// direct layout, else the display buffer.
+struct BitmapSize {
+  std::int32_t width;
+  std::int32_t height;
+};
+BitmapSize TransferredBitmapSize(const LifeWorld& world, const LifeSettings& settings);
+
+// The drawing's start for this world and these settings: the display's
+// size, the background fill, the live-cell colour and the world's stop word.
+DrawingStart DrawingStartFor(const LifeWorld& world, const LifeSettings& settings);

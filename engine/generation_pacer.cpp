@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <thread>
 
-GenerationPacer::GenerationPacer(std::int32_t generationsPerSecond, Clock::time_point start)
+GenerationPacer::GenerationPacer(std::int32_t generationsPerSecond, Clock::duration leastInterval,
+                                 Clock::time_point start)
     : due(start) {
   if (generationsPerSecond > 0) {
     interval = std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) /
                generationsPerSecond;
   }
+  interval = std::max(interval, leastInterval);
 }
 
 GenerationPacer::Clock::time_point GenerationPacer::NextDue(Clock::time_point now) {

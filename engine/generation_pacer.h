@@ -13,8 +13,12 @@ class GenerationPacer {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // generationsPerSecond 0 (or less) is no limit.
-  GenerationPacer(std::int32_t generationsPerSecond, Clock::time_point start);
+  // generationsPerSecond 0 (or less) is no limit; leastInterval (0: none)
+  // is a shortest spacing of its own, the longer of the two counting.
+  GenerationPacer(std::int32_t generationsPerSecond, Clock::time_point start)
+      : GenerationPacer(generationsPerSecond, Clock::duration::zero(), start) {}
+  GenerationPacer(std::int32_t generationsPerSecond, Clock::duration leastInterval,
+                  Clock::time_point start);
 
   bool Limited() const { return interval.count() > 0; }
 

@@ -2,7 +2,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 
 #include "random/combined_lcg.h"
 
@@ -30,8 +29,7 @@ struct LifeWorld {
   std::uint8_t* displayBits = nullptr; // screen-sized bitmap, or null when not needed
   std::int32_t bitsSwapped = 0;        // 1 while currentBits is worldBitsB
   CombinedLCG generator;
-  std::time_t startTime = 0;           // calendar seconds when the thread started
-  std::int64_t generationCount = 0;    // generations since the thread started: 64 bits,
+  std::int64_t generationCount = 0;    // generations since the run began: 64 bits,
                                        // as a small world passes 2^31 within a day
   std::FILE* randBitsFile = nullptr;   // the random-bit log, when asked for
 };

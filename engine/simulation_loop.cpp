@@ -1,29 +1,30 @@
 #include "engine/simulation_loop.h"
 
 #include "engine/frame_layout.h"
-#include "engine/generation_pacer.h"
 #include "engine/mutation_policy.h"
-#include "engine/step/step_generation.h"
 #include "engine/tick_clock.h"
 
-void PrepareSimulationStart(LifeWorld& world, std::time_t now) {
-  world.startTime = now;
-  world.generationCount = 0;
-  world.stopFlag.store(0);
+void PrepareSimulationStart(LifeWorld& world) { world.stopFlag.store(0); }
+
+LoopState StartLoopState(const LifeSettings& settings) {
+  return {PrepareRule(settings.RuleTable), TimingSampler(TickCount())};
 }
 
-void RunGeneration(LifeWorld& world, const LifeSettings& settings, FrameRenderer& renderer,
-                   TimingSampler& sampler) {
-  const std::int32_t bit = sampler.NextGeneration();
+void RunGeneration(LifeWorld& world, const LifeSettings& settings, LoopState& state,
+                   FrameRenderer& renderer) {
+  const std::int32_t bit = state.sampler.NextGeneration();
   if (bit >= 0) FeedTimingBit(world, static_cast<std::uint32_t>(bit));
 
   ++world.generationCount;
   const std::int32_t changes = StepGeneration(world.currentBits, world.nextBits, world.worldCols,
-                                              world.worldRows, settings.RuleTable);
+                                              world.worldRows, state.rule);
 
   const MutationAction mutation = DecideMutation(world.mutationCountdown, changes, settings);
   if (mutation == MutationAction::kFlipBeforeFrame) FlipRandomCell(world);
-  renderer.RenderFrame();
+  FrameTransfer frame = RenderIntoDisplay(world, settings);
+  frame.generation = world.generationCount;
+  frame.recentRate = state.sampler.RecentRate();
+  renderer.RenderFrame(frame);
   if (mutation == MutationAction::kFlipAfterFrame) FlipRandomCell(world);
 
   // The buffers trade roles; nextBits then holds the generation before
@@ -38,7 +39,8 @@ void RunGeneration(LifeWorld& world, const LifeSettings& settings, FrameRenderer
   world.bitsSwapped = 1 - world.bitsSwapped;
 }
 
-void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& renderer) {
+void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& renderer,
+                   GenerationPacer::Clock::duration leastInterval) {
   settings.NormalizeSettings();
   const bool missingBuffer = world.worldBitsA == nullptr || world.worldBitsB == nullptr ||
                              world.currentBits == nullptr || world.nextBits == nullptr ||
@@ -47,11 +49,11 @@ void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& rend
     world.stopFlag.store(1);
     return;
   }
-  renderer.BeginDrawing();
-  TimingSampler sampler(TickCount());
-  GenerationPacer pacer(settings.GenerationRate, GenerationPacer::Clock::now());
+  renderer.BeginDrawing(DrawingStartFor(world, settings));
+  LoopState state = StartLoopState(settings);
+  GenerationPacer pacer(settings.GenerationRate, leastInterval, GenerationPacer::Clock::now());
   while (world.stopFlag.load() == 0) {
-    RunGeneration(world, settings, renderer, sampler);
+    RunGeneration(world, settings, state, renderer);
     if (!pacer.Limited()) continue;
     WaitUntilDue(pacer.NextDue(GenerationPacer::Clock::now()), world.stopFlag);
   }
@@ -61,9 +63,13 @@ void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& rend
   world.stopFlag.store(1);
 }
 
-void RequestStopAndWait(LifeWorld& world, YieldFunction yield) {
+void RequestStop(LifeWorld& world) {
   std::int32_t running = 0;
   world.stopFlag.compare_exchange_strong(running, -1);
+}
+
+void RequestStopAndWait(LifeWorld& world, YieldFunction yield) {
+  RequestStop(world);
   while (world.stopFlag.load() != 1) {
     if (yield != nullptr) yield();
   }

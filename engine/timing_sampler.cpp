@@ -54,6 +54,9 @@ std::int32_t TimingSampler::NextGeneration() {
   const std::uint32_t now = TickCount();
   const std::uint32_t elapsed = now - lastSampleTick;  // wraps correctly
   const SampleSteering steering = SteerSamplePeriod(samplePeriod, elapsed);
+  // The countdown's samplePeriod generations and this one since the last sample.
+  if (elapsed >= kMinBitMs)
+    recentRate = (static_cast<double>(samplePeriod) + 1.0) * 1000.0 / static_cast<double>(elapsed);
   samplePeriod = steering.samplePeriod;
   lastSampleTick = now;
   sampleCountdown = samplePeriod;

@@ -36,12 +36,16 @@ class TimingSampler {
   std::int32_t NextGeneration();
 
   std::uint32_t SamplePeriod() const { return samplePeriod; }
+  // Generations a second between the last two samples that were at least
+  // 300 ms apart; 0 until there has been one.
+  double RecentRate() const { return recentRate; }
   std::uint32_t SampleCountdown() const { return sampleCountdown; }
 
  private:
   std::uint32_t lastSampleTick;  // tick count of the previous sample
   std::uint32_t samplePeriod;    // generations between samples
   std::uint32_t sampleCountdown; // generations left before the next sample
+  double recentRate = 0;
 };
 
 // Mixes one timing bit into the world's generator (a one-byte string of bit

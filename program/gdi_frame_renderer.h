@@ -1,9 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "engine/life_settings.h"
 #include "engine/frame_renderer.h"
-#include "engine/life_world.h"
 #include "saver/monitor_geometry.h"
 
 class TDib;
@@ -19,7 +17,7 @@ class WorldBitmaps;
 // world bitmaps are made with.
 class GdiFrameRenderer final : public FrameRenderer {
  public:
-  GdiFrameRenderer(const LifeWorld& world, const LifeSettings& settings);
+  GdiFrameRenderer() = default;
   ~GdiFrameRenderer();
 
   GdiFrameRenderer(const GdiFrameRenderer&) = delete;
@@ -31,13 +29,11 @@ class GdiFrameRenderer final : public FrameRenderer {
   // drawing.
   void Bind(HWND target, const WorldBitmaps& bitmaps, ScreenRect area);
 
-  void BeginDrawing() override;
-  void RenderFrame() override;
+  void BeginDrawing(const DrawingStart& start) override;
+  void RenderFrame(const FrameTransfer& frame) override;
   void EndDrawing() override;
 
  private:
-  const LifeWorld& world;
-  const LifeSettings& settings;
   HWND window = nullptr;
   const TDib* worldBitmapA = nullptr;
   const TDib* worldBitmapB = nullptr;

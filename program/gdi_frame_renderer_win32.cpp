@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "engine/frame_layout.h"
 #include "framework/dib.h"
 #include "framework/fault_injection.h"
 #include "program/world_bitmaps.h"
@@ -29,9 +28,9 @@ PALETTEENTRY EntryOf(COLORREF color) {
 // message thread then spins in the handshake and pumps nothing.
 constexpr DWORD kShowWaitMs = 2000;
 
-void WaitUntilShown(HWND window, const std::atomic<std::int32_t>& stopFlag) {
+void WaitUntilShown(HWND window, const std::atomic<std::int32_t>* stopFlag) {
   const DWORD start = GetTickCount();
-  while (stopFlag.load() == 0 && IsWindow(window) && GetTickCount() - start < kShowWaitMs) {
+  while ((stopFlag == nullptr || stopFlag->load() == 0) && IsWindow(window) && GetTickCount() - start < kShowWaitMs) {
     DWORD_PTR answer = 0;
     if (IsWindowVisible(window) &&
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 50, &answer) != 0) {
@@ -42,9 +41,6 @@ void WaitUntilShown(HWND window, const std::atomic<std::int32_t>& stopFlag) {
 }
 
 }  // namespace
-
-GdiFrameRenderer::GdiFrameRenderer(const LifeWorld& lifeWorld, const LifeSettings& settingsInUse)
-    : world(lifeWorld), settings(settingsInUse) {}
 
 GdiFrameRenderer::~GdiFrameRenderer() {
   // EndDrawing has normally run on the simulation thread; a palette left over
@@ -60,8 +56,8 @@ void GdiFrameRenderer::Bind(HWND target, const WorldBitmaps& bitmaps, ScreenRect
   displayBitmap = bitmaps.Bitmap(WorldBuffer::kDisplay);
 }
 
-void GdiFrameRenderer::BeginDrawing() {
-  WaitUntilShown(window, world.stopFlag);
+void GdiFrameRenderer::BeginDrawing(const DrawingStart& start) {
+  WaitUntilShown(window, start.stopFlag);
   dc = FaultInjected(FaultPoint::kDeviceContext) ? nullptr : GetDC(window);
   if (dc == nullptr) return;
   SetROP2(dc, R2_WHITE);
@@ -78,7 +74,7 @@ void GdiFrameRenderer::BeginDrawing() {
   // The display bitmap's indices 0 and 1 draw black and the live-cell colour,
   // the colours the world bitmaps are made with.
   const TwoEntryPalette entries{
-      0x300, 2, {EntryOf(RGB(0, 0, 0)), EntryOf(static_cast<COLORREF>(settings.PixelColor))}};
+      0x300, 2, {EntryOf(RGB(0, 0, 0)), EntryOf(static_cast<COLORREF>(start.liveColor))}};
   palette = FaultInjected(FaultPoint::kPalette)
                 ? nullptr
                 : CreatePalette(reinterpret_cast<const LOGPALETTE*>(&entries));
@@ -87,19 +83,18 @@ void GdiFrameRenderer::BeginDrawing() {
     RealizePalette(dc);
   }
 
-  if (NeedsBackgroundFill(settings)) {
+  if (start.fillBackground) {
     HBRUSH brush = CreateSolidBrush(RGB(0, 0, 0));
     if (brush != nullptr) {
-      const RECT area{0, 0, world.displayWidth, world.displayHeight};
+      const RECT area{0, 0, start.width, start.height};
       FillRect(dc, &area, brush);
       DeleteObject(brush);
     }
   }
 }
 
-void GdiFrameRenderer::RenderFrame() {
+void GdiFrameRenderer::RenderFrame(const FrameTransfer& transfer) {
   if (dc == nullptr) return;
-  const FrameTransfer transfer = RenderIntoDisplay(world, settings);
   const TDib* bitmap = nullptr;
   switch (transfer.source) {
     case TransferSource::kWorldA: bitmap = worldBitmapA; break;

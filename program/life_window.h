@@ -1,8 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include "program/gdi_frame_renderer.h"
+#include "engine/life_run.h"
 #include "engine/life_world.h"
+#include "program/gdi_frame_renderer.h"
 #include "program/world_bitmaps.h"
 #include "saver/scrnsav_window.h"
 #include "store/diagnostic_files.h"
@@ -41,7 +42,6 @@ class TLifeWindow : public TScrnSavWindow {
   void SessionEnding() override;
 
  private:
-  static unsigned __stdcall SimulationThread(void* window);
   void StopSimulation();
   // Closes the log, stores the next seeds and the rate and writes the dump
   // when the S key ended the saver; the first call only. The simulation
@@ -52,7 +52,7 @@ class TLifeWindow : public TScrnSavWindow {
   WorldBitmaps bitmaps;  // the display bitmap only when magnified or tiled
   ScreenRect worldArea{0, 0, 0, 0};  // the monitor or monitors the world is laid out for
   GdiFrameRenderer renderer;
-  HANDLE thread = nullptr;  // owned; closed once the thread has ended
+  LifeRun run;
   bool fineTimer = false;   // a 1 ms timer period asked for while a paced run lasts
   PendingFile randBitsLog;  // RandBits.txt while it is written, in run mode 'r'
   bool runFinished = false;

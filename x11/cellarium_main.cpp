@@ -6,8 +6,8 @@
 // Two connections to the server: the main thread's watches the window
 // (resizes, its destruction, the window manager's close) and the signal
 // pipe; the simulation thread draws through the renderer's. A resize or a
-// signal stops the loop with the core's handshake; a resize then builds a
-// new world for the new size.
+// signal stops the run; a resize then builds a new world for the new size
+// and starts the same run on it, the generator carrying on.
 //
 // SIGTERM and SIGINT are blocked in every thread from the first line of
 // main and taken by a thread of their own, so that one arriving at any
@@ -27,11 +27,10 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 
+#include "engine/frame_layout.h"
+#include "engine/life_run.h"
 #include "engine/life_world.h"
-#include "engine/simulation_loop.h"
 #include "engine/tick_clock.h"
 #include "engine/world_setup.h"
 #include "x11/module_options.h"
@@ -89,14 +88,6 @@ class SignalThread {
   bool started = false;
 };
 
-// The stop handshake's wait: sleeps between looks, since the simulation
-// thread may be held inside Xlib for a long time by a server that does not
-// answer.
-void PauseWhileStopping() {
-  const timespec pause{0, 1'000'000};
-  nanosleep(&pause, nullptr);
-}
-
 int Fail(const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
   return 1;
@@ -122,18 +113,20 @@ unsigned long AllocatePixel(Display* display, Colormap colormap, std::uint32_t c
   return XAllocColor(display, colormap, &color) ? color.pixel : fallback;
 }
 
-// One world for one window size, and its run on the simulation thread.
+// The module's one run, on a world built for the window's size, again for
+// each new size.
 class Session {
  public:
   Session(const ModuleOptions& options, LifeSettings& settingsInUse)
-      : settings(settingsInUse),
-        renderer(world, settingsInUse,
-                 {options.delayMicroseconds, options.showRate, options.useShm}) {}
+      : settings(settingsInUse), run(world, settingsInUse), renderer({options.showRate, options.useShm}) {
+    run.SetLeastInterval(std::chrono::microseconds(options.delayMicroseconds));
+    SeedFromClock();
+  }
 
   ~Session() { Stop(); }
 
   // Builds the world for a drawing area of width x height and starts the
-  // loop. A world or image that cannot be had leaves the window as it is.
+  // run on it. A world or image that cannot be had leaves the window as it is.
   void Start(Display* drawing, Window window, int width, int height, unsigned long black,
              unsigned long live) {
     try {
@@ -141,59 +134,41 @@ class Session {
     } catch (const std::bad_alloc&) {
       return;
     }
-    if (!renderer.Prepare(drawing, window, black, live)) return;
+    const BitmapSize image = TransferredBitmapSize(world, settings);
+    if (!renderer.Prepare(drawing, window, black, live, image.width, image.height)) return;
     usesShm = renderer.UsesShm();
-
-    PrepareSimulationStart(world, std::time(nullptr));
-    startTick = TickCount();
-    try {
-      thread = std::thread([this] { RunSimulation(world, settings, renderer); });
-    } catch (const std::system_error&) {
-      world.stopFlag.store(1);
-    }
+    run.Start(renderer);
   }
 
   void Stop() {
-    RequestStopAndWait(world, &PauseWhileStopping);
-    if (thread.joinable()) {
-      thread.join();
-      elapsed = TickCount() - startTick;
-    }
+    run.Stop();
     renderer.Release();
   }
 
-  void SeedWith(std::int32_t seed1, std::int32_t seed2) { world.generator.Seed(seed1, seed2); }
-  // Carries the generator on into the next world, as one run.
-  void SeedFrom(Session& previous) { world.generator = previous.world.generator; }
-
-  std::int64_t Generations() const { return world.generationCount; }
-  std::uint32_t Milliseconds() const { return elapsed; }  // of the run, once stopped
+  std::int64_t Generations() const { return run.Generations(); }
+  double Seconds() const { return std::chrono::duration<double>(run.RunningTime()).count(); }
   bool UsesShm() const { return usesShm; }
 
  private:
+  // Seeds from the wall clock and the tick counter; the run then mixes in
+  // the timing of its own generations. xscreensaver modules keep no state,
+  // so nothing is carried from one run to the next.
+  void SeedFromClock() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto nanoseconds = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    run.SeedFromStored(static_cast<std::uint32_t>(nanoseconds),
+                       static_cast<std::uint32_t>(nanoseconds >> 32) ^ TickCount() ^
+                           static_cast<std::uint32_t>(getpid()) << 16);
+  }
+
   LifeWorld world;
   LifeSettings& settings;
+  LifeRun run;
   X11FrameRenderer renderer;
   WorldBufferVectors buffers;
-  std::thread thread;
-  std::uint32_t startTick = 0;
-  std::uint32_t elapsed = 0;
   bool usesShm = false;
 };
-
-// Seeds from the wall clock and the tick counter; the run then mixes in the
-// timing of its own generations. xscreensaver modules keep no state, so
-// nothing is carried from one run to the next.
-void SeedFromClock(Session& session, const LifeSettings& settings) {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const auto nanoseconds = static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-  const auto seed1 = static_cast<std::uint32_t>(nanoseconds) ^ static_cast<std::uint32_t>(settings.Seed1);
-  const auto seed2 = static_cast<std::uint32_t>(nanoseconds >> 32) ^ TickCount() ^
-                     static_cast<std::uint32_t>(settings.Seed2) ^
-                     static_cast<std::uint32_t>(getpid()) << 16;
-  session.SeedWith(static_cast<std::int32_t>(seed1), static_cast<std::int32_t>(seed2));
-}
 
 }  // namespace
 
@@ -270,19 +245,9 @@ int main(int argc, char** argv) {
   LifeSettings& settings = options.settings;
   int width = attributes.width;
   int height = attributes.height;
-  std::int64_t generations = 0;
-  std::uint64_t milliseconds = 0;
-  bool shm = false;
-  std::unique_ptr<Session> session;
+  auto session = std::make_unique<Session>(options, settings);
   bool running = true;
   while (running) {
-    auto next = std::make_unique<Session>(options, settings);
-    if (session) {
-      next->SeedFrom(*session);
-    } else {
-      SeedFromClock(*next, settings);
-    }
-    session = std::move(next);
     session->Start(drawing, window, width, height, black, live);
 
     bool resized = false;
@@ -307,18 +272,15 @@ int main(int argc, char** argv) {
       if (poll(waits, 2, -1) > 0 && (waits[1].revents & POLLIN) != 0) running = false;
     }
     session->Stop();
-    generations += session->Generations();
-    milliseconds += session->Milliseconds();
-    shm = session->UsesShm();
   }
 
   if (options.showRate) {
+    const double seconds = session->Seconds();
+    const auto generations = session->Generations();
     std::fprintf(stderr, "%s: %lld generations in %.2f s: %.1f generations/s (%s)\n", kProgram,
-                 static_cast<long long>(generations), static_cast<double>(milliseconds) / 1000.0,
-                 milliseconds > 0 ? static_cast<double>(generations) * 1000.0 /
-                                        static_cast<double>(milliseconds)
-                                  : 0.0,
-                 shm ? "MIT-SHM" : "XPutImage");
+                 static_cast<long long>(generations), seconds,
+                 seconds > 0 ? static_cast<double>(generations) / seconds : 0.0,
+                 session->UsesShm() ? "MIT-SHM" : "XPutImage");
   }
   session.reset();
   if (ownWindow) XDestroyWindow(events, window);

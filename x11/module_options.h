@@ -19,7 +19,7 @@ enum class TargetWindow {
 
 struct ModuleOptions {
   LifeSettings settings;             // defaults, then the options over them
-  std::uint32_t delayMicroseconds = 0;  // pause after each frame
+  std::uint32_t delayMicroseconds = 0;  // shortest spacing of generations
   bool showRate = false;             // -fps
   bool useShm = true;                // MIT-SHM when the server has it
   bool help = false;                 // -help: print ModuleHelp and exit 0

@@ -1,19 +1,11 @@
 #include "x11/x11_frame_renderer.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/frame_layout.h"
-#include "engine/tick_clock.h"
-
-X11FrameRenderer::X11FrameRenderer(const LifeWorld& lifeWorld, const LifeSettings& settingsInUse,
-                                   Options rendererOptions)
-    : world(lifeWorld), settings(settingsInUse), options(rendererOptions) {}
-
 bool X11FrameRenderer::Prepare(Display* connection, Window target, unsigned long black,
-                               unsigned long live) {
+                               unsigned long live, std::int32_t imageWidth,
+                               std::int32_t imageHeight) {
   Release();
   display = connection;
   window = target;
@@ -37,10 +29,7 @@ bool X11FrameRenderer::Prepare(Display* connection, Window target, unsigned long
                             {0, static_cast<short>(box.height), far, far}};
     XSetClipRectangles(display, gc, 0, 0, around, 2, YXBanded);
   }
-  // The direct layout sends a world buffer, the others the display buffer.
-  const bool direct = ChooseFrameLayout(settings) == FrameLayout::kDirect;
-  return transfer.Create(display, direct ? world.worldCols : world.displayWidth,
-                         direct ? world.worldRows : world.displayHeight, options.useShm);
+  return transfer.Create(display, imageWidth, imageHeight, options.useShm);
 }
 
 void X11FrameRenderer::Release() {
@@ -54,16 +43,16 @@ void X11FrameRenderer::Release() {
   if (display != nullptr) XSync(display, False);
 }
 
-void X11FrameRenderer::BeginDrawing() {
+void X11FrameRenderer::BeginDrawing(const DrawingStart& start) {
   if (gc == nullptr) return;
   // Black where no frame will draw: the margins of a small world, the
   // rate's box until its first figure.
   XGCValues values{};
   XGetGCValues(display, gc, GCForeground | GCBackground, &values);
   XSetForeground(display, gc, values.background);
-  if (NeedsBackgroundFill(settings)) {
-    XFillRectangle(display, window, gc, 0, 0, static_cast<unsigned>(world.displayWidth),
-                   static_cast<unsigned>(world.displayHeight));
+  if (start.fillBackground) {
+    XFillRectangle(display, window, gc, 0, 0, static_cast<unsigned>(start.width),
+                   static_cast<unsigned>(start.height));
   }
   if (textGc != nullptr) {
     XSetForeground(display, textGc, values.background);
@@ -71,35 +60,25 @@ void X11FrameRenderer::BeginDrawing() {
     XSetForeground(display, textGc, values.foreground);
   }
   XSetForeground(display, gc, values.foreground);
-  rateSince = TickCount();
-  rateGenerations = world.generationCount;
+  shownRate = 0;
 }
 
-void X11FrameRenderer::RenderFrame() {
+void X11FrameRenderer::RenderFrame(const FrameTransfer& frame) {
   if (gc == nullptr) return;
-  const FrameTransfer frame = RenderIntoDisplay(world, settings);
   if (frame.source == TransferSource::kNone) return;
   transfer.Put(window, gc, frame.bits, frame.left, frame.top);
-  if (textGc != nullptr) DrawRate();
-  if (options.delayMicroseconds > 0) Pause();
+  if (textGc != nullptr && frame.recentRate != shownRate) DrawRate(frame.recentRate);
 }
 
 void X11FrameRenderer::EndDrawing() {
   if (display != nullptr) XSync(display, False);
 }
 
-void X11FrameRenderer::DrawRate() {
-  // Updated once a second from the generations counted since the last update.
-  const std::uint32_t now = TickCount();
-  const std::uint32_t elapsed = now - rateSince;
-  if (elapsed < 1000) return;
-  const double rate =
-      static_cast<double>(world.generationCount - rateGenerations) * 1000.0 / elapsed;
+void X11FrameRenderer::DrawRate(double rate) {
+  shownRate = rate;
   char text[kRateColumns + 1];
   const int length = std::clamp(std::snprintf(text, sizeof text, "%.1f generations/s", rate), 0,
                                 kRateColumns);
-  rateSince = now;
-  rateGenerations = world.generationCount;
 
   XGCValues values{};
   XGetGCValues(display, textGc, GCForeground | GCBackground, &values);
@@ -108,16 +87,4 @@ void X11FrameRenderer::DrawRate() {
   XSetForeground(display, textGc, values.foreground);
   XDrawString(display, window, textGc, 6, 4 + (font != nullptr ? font->ascent : 10), text, length);
   XFlush(display);
-}
-
-void X11FrameRenderer::Pause() {
-  // In slices, so that a stop request is answered within a tenth of a second
-  // whatever the delay.
-  std::uint32_t left = options.delayMicroseconds;
-  while (left > 0 && world.stopFlag.load() == 0) {
-    const std::uint32_t slice = std::min<std::uint32_t>(left, 100'000);
-    const timespec pause{0, static_cast<long>(slice) * 1000};
-    nanosleep(&pause, nullptr);
-    left -= slice;
-  }
 }

@@ -11,7 +11,7 @@
 // step, composing the display bitmap, the transfer, and everything else of
 // the generation. The step and the composing are timed on shadow runs of the
 // same work just before the loop's own, so the loop itself is the shipped
-// code, untouched; the transfer is the renderer's frame less its composing.
+// code, untouched; the transfer is the renderer's frame.
 // (The rate printed then counts the shadow work too; the phase table does
 // not.)
 //
@@ -34,7 +34,6 @@
 #include "engine/simulation_loop.h"
 #include "engine/step/step_generation.h"
 #include "engine/tick_clock.h"
-#include "engine/timing_sampler.h"
 #include "engine/world_geometry.h"
 #include "engine/world_setup.h"
 #include "program/gdi_frame_renderer.h"
@@ -65,7 +64,7 @@ struct SaverWorld {
   LifeSettings settings;
   LifeWorld world;
   WorldBitmaps bitmaps{settings};
-  GdiFrameRenderer renderer{world, settings};
+  GdiFrameRenderer renderer;
   std::vector<std::uint8_t> shadow;  // the timed step's destination
 
   SaverWorld(HWND window, int screenWidth, int screenHeight) {
@@ -83,11 +82,11 @@ class TimedRenderer final : public FrameRenderer {
  public:
   TimedRenderer(GdiFrameRenderer& shipped, Bench& benchTotals)
       : renderer(shipped), bench(benchTotals) {}
-  void BeginDrawing() override {}
+  void BeginDrawing(const DrawingStart&) override {}
   void EndDrawing() override {}
-  void RenderFrame() override {
+  void RenderFrame(const FrameTransfer& frame) override {
     const long long start = Now();
-    renderer.RenderFrame();
+    renderer.RenderFrame(frame);
     bench.drawTicks += Now() - start;
   }
 
@@ -98,7 +97,7 @@ class TimedRenderer final : public FrameRenderer {
 
 long RunGenerations(Bench& bench, SaverWorld& saver) {
   TimedRenderer timed(saver.renderer, bench);
-  TimingSampler sampler(TickCount());
+  LoopState state = StartLoopState(saver.settings);
   LifeWorld& world = saver.world;
   const DWORD start = GetTickCount();
   DWORD now = start;
@@ -106,11 +105,11 @@ long RunGenerations(Bench& bench, SaverWorld& saver) {
   while (now - start < bench.durationMs) {
     const long long begin = Now();
     StepGeneration(world.currentBits, saver.shadow.data(), world.worldCols, world.worldRows,
-                   saver.settings.RuleTable);
+                   state.rule);
     const long long stepped = Now();
     RenderIntoDisplay(world, saver.settings);
     const long long composed = Now();
-    RunGeneration(world, saver.settings, timed, sampler);
+    RunGeneration(world, saver.settings, state, timed);
     const long long end = Now();
     bench.stepTicks += stepped - begin;
     bench.composeTicks += composed - stepped;
@@ -124,7 +123,7 @@ long RunGenerations(Bench& bench, SaverWorld& saver) {
 unsigned __stdcall TransferThread(void* argument) {
   Bench& bench = *static_cast<Bench*>(argument);
   SaverWorld saver(bench.window, bench.width, bench.height);
-  saver.renderer.BeginDrawing();
+  saver.renderer.BeginDrawing(DrawingStartFor(saver.world, saver.settings));
   const DWORD start = GetTickCount();
   long count = 0;
   if (bench.generations) {
@@ -132,7 +131,7 @@ unsigned __stdcall TransferThread(void* argument) {
   } else {
     DWORD now = start;
     while (now - start < bench.durationMs) {
-      saver.renderer.RenderFrame();
+      saver.renderer.RenderFrame(RenderIntoDisplay(saver.world, saver.settings));
       ++count;
       now = GetTickCount();
     }
@@ -223,8 +222,8 @@ int main(int argc, char** argv) {
     const double total = perFrame(bench.totalTicks);
     const double phases[] = {
         perFrame(bench.stepTicks), perFrame(bench.composeTicks),
-        perFrame(bench.drawTicks - bench.composeTicks),
-        perFrame(bench.totalTicks - bench.stepTicks - bench.drawTicks)};
+        perFrame(bench.drawTicks),
+        perFrame(bench.totalTicks - bench.stepTicks - bench.composeTicks - bench.drawTicks)};
     const char* names[] = {"step", "compose", "transfer", "everything else"};
     std::printf("%-16s %12s %7s\n", "phase", "us/frame", "share");
     for (int i = 0; i < 4; ++i)

@@ -9,16 +9,19 @@ namespace {
 // every table: one that is not outer-totalistic goes to the table kernel,
 // and one whose entry 0 is live (empty space comes alive) is decided cell by
 // cell by the bit-sliced kernels, which never skip.
-StepFunction FastestKernel() {
-  const auto kernels = AvailableStepKernels();
-  return StepKernelFunction(kernels.back());
-}
+StepKernel FastestKernel() { return AvailableStepKernels().back(); }
 
 }  // namespace
 
 std::int32_t StepGeneration(const std::uint8_t* source, std::uint8_t* destination,
                             std::int32_t width, std::int32_t height,
                             const std::uint8_t* rule) {
-  static const StepFunction fastest = FastestKernel();
+  static const StepFunction fastest = StepKernelFunction(FastestKernel());
+  return fastest(source, destination, width, height, rule);
+}
+
+std::int32_t StepGeneration(const std::uint8_t* source, std::uint8_t* destination,
+                            std::int32_t width, std::int32_t height, const PreparedRule& rule) {
+  static const PreparedStepFunction fastest = PreparedStepKernelFunction(FastestKernel());
   return fastest(source, destination, width, height, rule);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/step/step_rule_sets.h"
+
 // World buffer layout, shared by both world buffers and the bitmaps that hold
 // them: height rows of width cells, 1 bit per cell (1 = live), each row
 // exactly width / 8 bytes with no padding (width is a multiple of 32). Byte k
@@ -23,3 +25,18 @@ std::int32_t StepGeneration(const std::uint8_t* source, std::uint8_t* destinatio
 std::int32_t StepGenerationTable(const std::uint8_t* source, std::uint8_t* destination,
                                  std::int32_t width, std::int32_t height,
                                  const std::uint8_t* rule);
+
+// A rule table with what the bit-sliced kernels need derived from it once,
+// so that a run pays for the derivation at its start and not every
+// generation. The table is referred to, not copied: it must outlive this.
+struct PreparedRule {
+  const std::uint8_t* table = nullptr;
+  RuleSets sets;
+  bool outerTotalistic = false;
+};
+
+PreparedRule PrepareRule(const std::uint8_t* rule);
+
+// StepGeneration for a prepared rule: the same result, without deriving.
+std::int32_t StepGeneration(const std::uint8_t* source, std::uint8_t* destination,
+                            std::int32_t width, std::int32_t height, const PreparedRule& rule);

@@ -1,8 +1,6 @@
 #include "engine/step/step_kernels.h"
 
 #include <array>
-#include <atomic>
-#include <cstring>
 
 #include "engine/step/cpu_features.h"
 #include "engine/step/step_bitsliced.h"
@@ -11,45 +9,30 @@
 
 namespace {
 
-// The sets of the table last seen, so deriving them costs one 512-byte
-// comparison per step. One cache for the process, taken with a try-only
-// flag: a step on a second thread that finds it taken derives the sets
-// itself instead of waiting, so no thread ever blocks or allocates here.
-struct RuleSetsCache {
-  std::uint8_t table[512];
-  RuleSets sets;
-  bool outerTotalistic = false;
-  bool valid = false;
-};
-
-RuleSetsCache cache;
-std::atomic_flag cacheTaken;  // clear
-
-// Whether rule is outer-totalistic; fills sets when it is.
-bool LookUpRuleSets(const std::uint8_t* rule, RuleSets& sets) {
-  if (cacheTaken.test_and_set(std::memory_order_acquire)) return DeriveRuleSets(rule, sets);
-  if (!cache.valid || std::memcmp(cache.table, rule, sizeof cache.table) != 0) {
-    std::memcpy(cache.table, rule, sizeof cache.table);
-    cache.outerTotalistic = DeriveRuleSets(rule, cache.sets);
-    cache.valid = true;
-  }
-  sets = cache.sets;
-  const bool outerTotalistic = cache.outerTotalistic;
-  cacheTaken.clear(std::memory_order_release);
-  return outerTotalistic;
-}
-
 using BitslicedKernel = std::uint64_t (*)(const std::uint8_t*, std::uint8_t*, std::int32_t,
                                           std::int32_t, const RuleSets&);
 
 template <BitslicedKernel kernel>
+std::int32_t StepPrepared(const std::uint8_t* source, std::uint8_t* destination,
+                          std::int32_t width, std::int32_t height, const PreparedRule& rule) {
+  if (width == 0 || height == 0) return 0;
+  if (!rule.outerTotalistic)
+    return StepGenerationTable(source, destination, width, height, rule.table);
+  return static_cast<std::int32_t>(kernel(source, destination, width, height, rule.sets));
+}
+
+// Derives the sets on every call: for callers that step a table only now
+// and then. A run prepares its rule once instead.
+template <BitslicedKernel kernel>
 std::int32_t StepWith(const std::uint8_t* source, std::uint8_t* destination, std::int32_t width,
                       std::int32_t height, const std::uint8_t* rule) {
   if (width == 0 || height == 0) return 0;
-  RuleSets sets;
-  if (!LookUpRuleSets(rule, sets))
-    return StepGenerationTable(source, destination, width, height, rule);
-  return static_cast<std::int32_t>(kernel(source, destination, width, height, sets));
+  return StepPrepared<kernel>(source, destination, width, height, PrepareRule(rule));
+}
+
+std::int32_t StepPreparedTable(const std::uint8_t* source, std::uint8_t* destination,
+                               std::int32_t width, std::int32_t height, const PreparedRule& rule) {
+  return StepGenerationTable(source, destination, width, height, rule.table);
 }
 
 struct KernelList {
@@ -84,10 +67,47 @@ std::span<const StepKernel> AvailableStepKernels() {
   return {list.kernels.data(), list.count};
 }
 
-StepFunction StepKernelFunction(StepKernel kernel) {
+namespace {
+
+bool IsAvailable(StepKernel kernel) {
   bool available = false;
   for (StepKernel k : AvailableStepKernels()) available = available || k == kernel;
-  if (!available) return nullptr;
+  return available;
+}
+
+}  // namespace
+
+PreparedRule PrepareRule(const std::uint8_t* rule) {
+  PreparedRule prepared;
+  prepared.table = rule;
+  prepared.outerTotalistic = DeriveRuleSets(rule, prepared.sets);
+  return prepared;
+}
+
+PreparedStepFunction PreparedStepKernelFunction(StepKernel kernel) {
+  if (!IsAvailable(kernel)) return nullptr;
+  switch (kernel) {
+    case StepKernel::Table:
+      return &StepPreparedTable;
+    case StepKernel::Portable:
+      return &StepPrepared<&StepBitslicedPortable>;
+#if defined(CELLARIUM_HAS_SSE2_KERNEL)
+    case StepKernel::Sse2:
+      return &StepPrepared<&StepBitslicedSse2>;
+#endif
+#if defined(CELLARIUM_HAS_AVX_KERNELS)
+    case StepKernel::Avx2:
+      return &StepPrepared<&StepBitslicedAvx2>;
+    case StepKernel::Avx512:
+      return &StepPrepared<&StepBitslicedAvx512>;
+#endif
+    default:
+      return nullptr;
+  }
+}
+
+StepFunction StepKernelFunction(StepKernel kernel) {
+  if (!IsAvailable(kernel)) return nullptr;
   switch (kernel) {
     case StepKernel::Table:
       return &StepGenerationTable;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/step/step_generation.h"
+
 enum class StepKernel : std::uint8_t {
   Table,     // the per-cell table kernel, exact for every table
   Portable,  // bit-sliced, plain C++ on 64-bit words
@@ -17,6 +19,11 @@ using StepFunction = std::int32_t (*)(const std::uint8_t* source, std::uint8_t* 
                                       std::int32_t width, std::int32_t height,
                                       const std::uint8_t* rule);
 
+// The same for a prepared rule (step_generation.h).
+using PreparedStepFunction = std::int32_t (*)(const std::uint8_t* source,
+                                              std::uint8_t* destination, std::int32_t width,
+                                              std::int32_t height, const PreparedRule& rule);
+
 // The kernels this build has and this CPU can run, slowest first.
 std::span<const StepKernel> AvailableStepKernels();
 
@@ -26,6 +33,7 @@ std::span<const StepKernel> AvailableStepKernels();
 // every table. A bit-sliced kernel whose vector is wider than a row hands
 // that row width to the next narrower one.
 StepFunction StepKernelFunction(StepKernel kernel);
+PreparedStepFunction PreparedStepKernelFunction(StepKernel kernel);
 
 // "table", "portable", "sse2", "avx2", "avx512".
 const char* StepKernelName(StepKernel kernel);

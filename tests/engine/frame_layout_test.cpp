@@ -5,6 +5,7 @@
 
 #include "engine/expand_tables.h"
 #include "engine/frame_layout.h"
+#include "engine/world_magnification.h"
 #include "support/life_model.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <new>
 #include <vector>
 
-#include "engine/frame_layout.h"
 #include "engine/simulation_loop.h"
 #include "engine/tick_clock.h"
 
@@ -29,18 +28,16 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-// Composes every frame as the window does and stops after a number of them.
-class ComposingRenderer final : public FrameRenderer {
+// Takes every composed frame and stops after a number of them.
+class CountingRenderer final : public FrameRenderer {
  public:
-  ComposingRenderer(LifeWorld& w, const LifeSettings& s, int n) : world(w), settings(s), stopAfter(n) {}
-  void BeginDrawing() override {}
-  void RenderFrame() override {
-    RenderIntoDisplay(world, settings);
+  CountingRenderer(LifeWorld& w, int n) : world(w), stopAfter(n) {}
+  void BeginDrawing(const DrawingStart&) override {}
+  void RenderFrame(const FrameTransfer&) override {
     if (++frames == stopAfter) world.stopFlag.store(-1);
   }
   void EndDrawing() override {}
   LifeWorld& world;
-  const LifeSettings& settings;
   int stopAfter;
   int frames = 0;
 };
@@ -78,8 +75,8 @@ TEST(NoAllocation, LoopStepMutationSamplingAndDrawing) {
     ASSERT_NE(log, nullptr);
     std::fputc('x', log);  // the stream's buffer exists before the run
     world.randBitsFile = log;
-    PrepareSimulationStart(world, 0);
-    ComposingRenderer renderer(world, settings, 300);
+    PrepareSimulationStart(world);
+    CountingRenderer renderer(world, 300);
     const TickSource previous = SetTickSource(&AdvancingClock);
     const long before = allocations.load();
     RunSimulation(world, settings, renderer);

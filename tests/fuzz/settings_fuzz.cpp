@@ -88,10 +88,9 @@ void CheckGeometry(const WorldGeometry& g, std::int32_t screenWidth, std::int32_
 // would, and checks that the frame lands inside the drawing area.
 class OneFrame final : public FrameRenderer {
  public:
-  OneFrame(LifeWorld& w, const LifeSettings& s) : world(w), settings(s) {}
-  void BeginDrawing() override {}
-  void RenderFrame() override {
-    const FrameTransfer t = RenderIntoDisplay(world, settings);
+  explicit OneFrame(LifeWorld& w) : world(w) {}
+  void BeginDrawing(const DrawingStart&) override {}
+  void RenderFrame(const FrameTransfer& t) override {
     Check(t.source != TransferSource::kNone && t.bits != nullptr);
     Check(t.left >= 0 && t.top >= 0 && t.left < t.right && t.top < t.bottom);
     Check(t.right <= world.displayWidth && t.bottom <= world.displayHeight);
@@ -103,7 +102,6 @@ class OneFrame final : public FrameRenderer {
 
  private:
   LifeWorld& world;
-  const LifeSettings& settings;
 };
 
 }  // namespace
@@ -163,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BuildWorld(world, width, height, settings, buffers);
   PrepareSimulationStart(world, 0);
 
-  OneFrame renderer(world, settings);
+  OneFrame renderer(world);
   RunSimulation(world, settings, renderer);
   Check(renderer.frames == 1 && world.generationCount == 1 && world.stopFlag.load() == 1);
   CheckRanges(settings);
