@@ -28,3 +28,8 @@ void WaitUntilDue(GenerationPacer::Clock::time_point due,
         std::min<GenerationPacer::Clock::duration>(left, kPaceSlice));
   }
 }
+
+void WaitWhilePaused(const std::atomic<std::int32_t>& pauseFlag,
+                     const std::atomic<std::int32_t>& stopFlag) {
+  while (pauseFlag.load() != 0 && stopFlag.load() == 0) std::this_thread::sleep_for(kPauseSlice);
+}

@@ -26,6 +26,9 @@ class GenerationPacer {
   // Only for a limited pacer.
   Clock::time_point NextDue(Clock::time_point now);
 
+  // A new schedule from now, as after a stall: after a pause, say.
+  void Restart(Clock::time_point now) { due = now; }
+
  private:
   Clock::duration interval{0};
   Clock::time_point due;
@@ -39,3 +42,12 @@ inline constexpr std::chrono::milliseconds kPaceSlice{5};
 // soon as stopFlag is no longer 0. Allocates nothing.
 void WaitUntilDue(GenerationPacer::Clock::time_point due,
                   const std::atomic<std::int32_t>& stopFlag);
+
+// The longest single sleep while paused: at most 20 wake-ups a second, and
+// a stop request seen within about this long.
+inline constexpr std::chrono::milliseconds kPauseSlice{50};
+
+// Sleeps in slices of kPauseSlice while pauseFlag is nonzero and stopFlag 0.
+// Allocates nothing.
+void WaitWhilePaused(const std::atomic<std::int32_t>& pauseFlag,
+                     const std::atomic<std::int32_t>& stopFlag);

@@ -36,11 +36,37 @@ void LifeRun::Stop() {
   // The thread's acknowledgement is its last access to the world; joining
   // waits for that without spinning, however long a drawing call holds it.
   thread.join();
-  runningTime += Clock::now() - startedAt;
+  if (!paused) runningTime += Clock::now() - startedAt;
+}
+
+void LifeRun::Pause() {
+  if (paused) return;
+  world.pauseFlag.store(1);
+  if (Running()) runningTime += Clock::now() - startedAt;
+  paused = true;
+}
+
+void LifeRun::Resume() {
+  if (!paused) return;
+  paused = false;
+  startedAt = Clock::now();
+  world.pauseFlag.store(0);
+}
+
+WorldGeometry LifeRun::Rebuild(std::int32_t width, std::int32_t height,
+                               WorldBufferAllocator& allocator) {
+  try {
+    return BuildWorld(world, width, height, settings, allocator);
+  } catch (...) {
+    world.worldBitsA = world.worldBitsB = nullptr;
+    world.currentBits = world.nextBits = world.displayBits = nullptr;
+    world.worldCols = world.worldRows = 0;
+    throw;
+  }
 }
 
 LifeRun::Clock::duration LifeRun::RunningTime() const {
-  return Running() ? runningTime + (Clock::now() - startedAt) : runningTime;
+  return Running() && !paused ? runningTime + (Clock::now() - startedAt) : runningTime;
 }
 
 std::int64_t LifeRun::RunningSeconds() const {

@@ -6,13 +6,15 @@
 #include "engine/frame_renderer.h"
 #include "engine/life_settings.h"
 #include "engine/life_world.h"
+#include "engine/world_setup.h"
 
 // One run of the saver on a world, the same for every front end: the
 // generator seeded from the stored seeds, the simulation thread started and
 // stopped with the stop handshake, the generations and the running time
 // that give the run's rate, and the pacing. A run may be stopped and started
-// again (its world rebuilt in between, say); the generation count and the
-// running time carry on across its starts. The front end keeps only what is
+// again (its world rebuilt in between, for a new screen size) and paused
+// while no one can see it; the generation count and the running time carry
+// on across its starts, and paused time is not running time. The front end keeps only what is
 // its own: windows, bitmaps, the renderer, events.
 //
 // Threads: every member is called from one thread, the front end's. Between
@@ -48,6 +50,20 @@ class LifeRun {
 
   bool Running() const { return thread.joinable(); }
 
+  // While paused the thread steps and draws nothing and waits, waking at
+  // most 20 times a second; Resume carries on with the same world. Either
+  // may come at any time, before Start too (the first generation then waits).
+  void Pause();
+  void Resume();
+  bool Paused() const { return paused; }
+
+  // A new world for a drawing area of width x height (BuildWorld): the
+  // generator carries on, nothing is seeded again. Only when no thread runs.
+  // Throws what the allocator throws; the world then has no buffers (a
+  // Start gives up at once) rather than some of the old ones.
+  WorldGeometry Rebuild(std::int32_t width, std::int32_t height,
+                        WorldBufferAllocator& allocator);
+
   // The run's totals so far; exact once stopped.
   std::int64_t Generations() const { return world.generationCount; }
   Clock::duration RunningTime() const;
@@ -60,6 +76,7 @@ class LifeRun {
   LifeSettings& settings;
   Clock::duration leastInterval{0};
   Clock::duration runningTime{0};  // of the earlier starts
-  Clock::time_point startedAt;     // of the current one, while a thread runs
+  Clock::time_point startedAt;     // of the current stretch, while running and not paused
+  bool paused = false;
   std::thread thread;
 };

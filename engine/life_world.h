@@ -11,12 +11,16 @@
 //
 // Ownership passes by time: the message thread uses everything here before
 // the simulation thread starts and after the stop handshake; in between only
-// the simulation thread does. stopFlag is the one word both touch while both
-// run.
+// the simulation thread does. stopFlag is the one word both write while both
+// run; pauseFlag only the owning thread writes, and the simulation thread
+// reads.
 struct LifeWorld {
   // 0 running, -1 stop requested, 1 stopped or never started. Starts at 1 so
   // a window closed before its thread ever ran does not wait.
   std::atomic<std::int32_t> stopFlag{1};
+  // Nonzero while no one can see the world: the thread steps and draws
+  // nothing, and waits.
+  std::atomic<std::int32_t> pauseFlag{0};
   std::int32_t mutationCountdown = 0;  // counted generations to the next flip
   std::int32_t worldCols = 0;          // multiple of 32
   std::int32_t worldRows = 0;          // even

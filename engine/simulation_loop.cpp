@@ -53,6 +53,12 @@ void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& rend
   LoopState state = StartLoopState(settings);
   GenerationPacer pacer(settings.GenerationRate, leastInterval, GenerationPacer::Clock::now());
   while (world.stopFlag.load() == 0) {
+    if (world.pauseFlag.load() != 0) {
+      WaitWhilePaused(world.pauseFlag, world.stopFlag);
+      state.sampler.Restart(TickCount());
+      pacer.Restart(GenerationPacer::Clock::now());
+      continue;
+    }
     RunGeneration(world, settings, state, renderer);
     if (!pacer.Limited()) continue;
     WaitUntilDue(pacer.NextDue(GenerationPacer::Clock::now()), world.stopFlag);

@@ -22,7 +22,8 @@ void PrepareSimulationStart(LifeWorld& world);
 // The simulation thread's body. Normalises the settings; gives up at once
 // (stopFlag 1, nothing drawn) when the layout needs a display buffer that is
 // missing or the world has no buffers; otherwise BeginDrawing, generations
-// while stopFlag is 0 (spaced to at most GenerationRate a second when that
+// while stopFlag is 0 (none while pauseFlag is set: the thread then waits,
+// and afterwards the timing sample and the pacing start afresh) (spaced to at most GenerationRate a second when that
 // is set, or leastInterval apart when that is longer, waiting in slices that
 // a stop request cuts short), EndDrawing. The rule table is derived once, at
 // the start. stopFlag = 1 is its very last access to the world or the

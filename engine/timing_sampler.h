@@ -35,6 +35,10 @@ class TimingSampler {
   // yields none. The first sample falls on the 11th call.
   std::int32_t NextGeneration();
 
+  // The next sample measures from now: after a pause, whose length says
+  // nothing about the machine's timing.
+  void Restart(std::uint32_t now) { lastSampleTick = now; }
+
   std::uint32_t SamplePeriod() const { return samplePeriod; }
   // Generations a second between the last two samples that were at least
   // 300 ms apart; 0 until there has been one.

@@ -110,7 +110,7 @@ constexpr OptionRow kOptions[] = {
      }},
     {"display", "NAME", "the X display to use (default $DISPLAY)",
      [](ModuleOptions& o, ParseState&, const std::string& v) { o.displayName = v; return std::string(); }},
-    {"delay", "USEC", "microseconds to pause after each generation (default 0: none)",
+    {"delay", "USEC", "least microseconds from one generation to the next (default 0: none)",
      [](ModuleOptions& o, ParseState&, const std::string& v) {
        errno = 0;
        char* end = nullptr;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "engine/simulation_loop.h"
@@ -34,7 +36,8 @@ class CountingRenderer final : public FrameRenderer {
   CountingRenderer(LifeWorld& w, int n) : world(w), stopAfter(n) {}
   void BeginDrawing(const DrawingStart&) override {}
   void RenderFrame(const FrameTransfer&) override {
-    if (++frames == stopAfter) world.stopFlag.store(-1);
+    if (++frames == stopAfter / 2) world.pauseFlag.store(1);  // resumed by the test
+    if (frames == stopAfter) world.stopFlag.store(-1);
   }
   void EndDrawing() override {}
   LifeWorld& world;
@@ -47,7 +50,7 @@ std::uint32_t AdvancingClock() { return clockNow += 520; }  // every sample yiel
 
 }  // namespace
 
-TEST(NoAllocation, LoopStepMutationSamplingAndDrawing) {
+TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
   const long probe = allocations.load();
   ::operator delete(::operator new(16));
   ASSERT_EQ(allocations.load(), probe + 1);  // the counter sees allocations
@@ -78,9 +81,16 @@ TEST(NoAllocation, LoopStepMutationSamplingAndDrawing) {
     PrepareSimulationStart(world);
     CountingRenderer renderer(world, 300);
     const TickSource previous = SetTickSource(&AdvancingClock);
+    // Resumes the pause halfway through the run; started before counting.
+    std::thread resumer([&world] {
+      while (world.pauseFlag.load() == 0) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(120));
+      world.pauseFlag.store(0);
+    });
     const long before = allocations.load();
     RunSimulation(world, settings, renderer);
     const long during = allocations.load() - before;
+    resumer.join();
     SetTickSource(previous);
     std::fclose(log);
     EXPECT_EQ(during, 0) << "layout " << layout;

@@ -254,6 +254,56 @@ TEST(SimulationLoop, TimingSamplesFeedTheGeneratorAndTheLog) {
   std::fclose(log);
 }
 
+// Pausing a run: the thread steps and draws nothing while paused, paused
+// time is not running time, and a resumed run carries on with the same world;
+// a stop while paused still completes.
+TEST(LifeRun, PausedRunsDrawNothingAndCarryOnWithTheSameWorld) {
+  struct Case {
+    const char* name;
+    bool pauseBeforeStart, resume;
+  } cases[] = {{"pause and resume", false, true},
+               {"stop while paused", false, false},
+               {"paused at the first generation", true, true}};
+  using namespace std::chrono_literals;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestWorld t(Glider());
+    LifeSettings settings = DirectSettings(0, 1, 0);
+    settings.GenerationRate = 200;  // a few frames in each wait below
+    RecordingRenderer renderer(t, 0);
+    LifeRun run(t.world, settings);
+    if (c.pauseBeforeStart) run.Pause();
+    ASSERT_TRUE(run.Start(renderer));
+    if (!c.pauseBeforeStart) {
+      while (renderer.frames < 3) std::this_thread::sleep_for(1ms);
+      run.Pause();
+    }
+    std::this_thread::sleep_for(60ms);  // a generation under way ends
+    const int framesPaused = renderer.frames;
+    const auto runningPaused = run.RunningTime();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(renderer.frames, framesPaused);
+    EXPECT_EQ(run.RunningTime(), runningPaused);
+    if (c.pauseBeforeStart) {
+      EXPECT_EQ(framesPaused, 0);
+    }
+    if (c.resume) {
+      run.Resume();
+      while (renderer.frames < framesPaused + 3) std::this_thread::sleep_for(1ms);
+    }
+    run.Stop();
+    EXPECT_EQ(t.world.stopFlag.load(), 1);
+    EXPECT_EQ(renderer.ends, 1);
+    EXPECT_EQ(run.Generations(), renderer.frames);
+    // Every frame is the step of the one before: nothing was lost or redone.
+    model::World scratch(64, 32);
+    for (size_t g = 1; g < renderer.rendered.size(); ++g) {
+      model::Step(renderer.rendered[g - 1], scratch, LifeRule());
+      EXPECT_EQ(renderer.rendered[g].bits, scratch.bits) << g;
+    }
+  }
+}
+
 namespace {
 std::atomic<std::int32_t>* flagToAcknowledge = nullptr;
 std::atomic<int> yields{0};
