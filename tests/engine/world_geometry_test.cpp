@@ -7,6 +7,7 @@
 
 #include "engine/life_world.h"
 #include "engine/soup.h"
+#include "support/known_worlds.h"
 #include "support/loaded_settings.h"
 
 namespace {
@@ -24,23 +25,11 @@ LifeSettings With(int zoom, int world, int init, int tiled = 0) {
 
 // Screen and settings to display, world and soup band.
 TEST(WorldGeometry, ScreensAndSettingsGiveTheDocumentedSizes) {
-  struct Case {
-    int width, height, zoom, world, init;
-    WorldGeometry want;
-    SoupBand band;  // rows firstRow..endRow-1, byteCount bytes from firstByte
-  } cases[] = {
-      {800, 600, 1, 1, 2, {832, 600, 416, 300}, {113, 187, 19, 13}},
-      {1024, 768, 1, 1, 2, {1024, 768, 512, 384}, {144, 240, 24, 16}},
-      {640, 480, 0, 0, 0, {640, 480, 640, 480}, {0, 480, 0, 80}},
-      {800, 600, 0, 2, 1, {800, 600, 224, 150}, {38, 112, 7, 14}},
-      {1366, 768, 2, 2, 1, {1408, 768, 352, 192}, {48, 144, 11, 22}},
-      {1, 1, 0, 0, 2, {32, 2, 32, 2}, {1, 1, 1, 1}},  // two rows: no band row
-  };
-  for (const Case& c : cases) {
-    const LifeSettings s = With(c.zoom, c.world, c.init);
+  for (const support::KnownWorld& c : support::kKnownWorlds) {
+    const LifeSettings s = With(c.zoom, c.worldSize, c.init);
     const WorldGeometry g = ComputeWorldGeometry(c.width, c.height, s);
     const auto where = ::testing::Message() << c.width << "x" << c.height << " Z" << c.zoom
-                                            << " W" << c.world << " I" << c.init;
+                                            << " W" << c.worldSize << " I" << c.init;
     EXPECT_EQ(g.displayWidth, c.want.displayWidth) << where;
     EXPECT_EQ(g.displayHeight, c.want.displayHeight) << where;
     EXPECT_EQ(g.worldCols, c.want.worldCols) << where;

@@ -23,6 +23,7 @@
 #include "framework/exceptions.h"
 #include "framework/fault_injection.h"
 #include "support/command_line.h"
+#include "support/known_worlds.h"
 #include "support/saver_module.h"
 #include "support/window_test_support.h"
 #include "store/diagnostic_files.h"
@@ -103,8 +104,11 @@ class LifeWindow : public ::testing::Test {
 TEST_F(LifeWindow, ConstructionBuildsTheWorldOfThisScreenWithASoupInTheBandOnly) {
   TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
   const LifeWorld& world = window.World();
-  const WorldGeometry expected = ComputeWorldGeometry(
-      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), lifeSettings);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  const support::KnownWorld* known = support::KnownDefaultWorld(screenWidth, screenHeight);
+  ASSERT_NE(known, nullptr) << "no known world for a " << screenWidth << "x" << screenHeight
+                            << " screen: add it to tests/support/known_worlds.h";
+  const WorldGeometry& expected = known->want;
   EXPECT_EQ(world.worldCols, expected.worldCols);
   EXPECT_EQ(world.worldRows, expected.worldRows);
   EXPECT_EQ(world.displayWidth, expected.displayWidth);
@@ -117,7 +121,7 @@ TEST_F(LifeWindow, ConstructionBuildsTheWorldOfThisScreenWithASoupInTheBandOnly)
   EXPECT_EQ(world.currentBits, world.worldBitsA);
   EXPECT_EQ(world.bitsSwapped, 0);
 
-  const SoupBand band = ComputeSoupBand(world.worldCols, world.worldRows, lifeSettings.InitSize);
+  const SoupBand& band = known->band;
   bool anyLive = false;
   for (std::int32_t row = 0; row < world.worldRows; ++row) {
     const bool inBand = row >= band.firstRow && row < band.endRow;

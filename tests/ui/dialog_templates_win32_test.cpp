@@ -1,6 +1,7 @@
 // The two dialog templates as the resource compiler left them in
-// cellarium.scr: caption, font, frame, and every control's id, kind, text,
-// place and size in dialog units, in tab order. Read from the executable
+// cellarium.scr: caption, font, frame, every control's id, kind and text in
+// tab order, and where the controls lie: inside the dialog, none over
+// another, their access keys unique. Read from the executable
 // built beside this test program, without showing anything.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -150,7 +151,6 @@ struct Want {
   const char* className;
   DWORD kindMask, kind, flags;
   const char* text;
-  int x, y, cx, cy;
 };
 
 constexpr DWORD kStatic = SS_TYPEMASK;
@@ -159,6 +159,7 @@ constexpr DWORD kTrackbar = TBS_VERT | TBS_AUTOTICKS;
 constexpr const char* kTrackbarClass = "msctls_trackbar32";
 constexpr int kNoId = -1;
 
+// The controls, one for one in tab order (the template's order).
 void ExpectItems(const Template& t, const std::vector<Want>& want) {
   ASSERT_EQ(t.items.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
@@ -171,10 +172,65 @@ void ExpectItems(const Template& t, const std::vector<Want>& want) {
     EXPECT_EQ(got.style & w.flags, w.flags);
     EXPECT_EQ(got.style & (WS_CHILD | WS_VISIBLE), DWORD{WS_CHILD | WS_VISIBLE});
     EXPECT_EQ(got.text, w.text);
-    EXPECT_EQ(got.x, w.x);
-    EXPECT_EQ(got.y, w.y);
-    EXPECT_EQ(got.cx, w.cx);
-    EXPECT_EQ(got.cy, w.cy);
+  }
+}
+
+bool IsClass(const Item& item, const char* className) {
+  return _stricmp(item.className.c_str(), className) == 0;
+}
+
+bool IsStatic(const Item& item, DWORD kind) {
+  return IsClass(item, "Static") && (item.style & SS_TYPEMASK) == kind;
+}
+
+bool Overlap(const Item& a, const Item& b) {
+  return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+
+bool Contains(const Item& outer, const Item& inner) {
+  return outer.x <= inner.x && inner.x + inner.cx <= outer.x + outer.cx && outer.y <= inner.y &&
+         inner.y + inner.cy <= outer.y + outer.cy;
+}
+
+bool GroupBoxAround(const Item& box, const Item& inner) {
+  return IsClass(box, "Button") && (box.style & BS_TYPEMASK) == BS_GROUPBOX &&
+         Contains(box, inner);
+}
+
+// A slider's scale is one row of labels: the centred one spans the scale, and
+// the end labels lie inside it, flush with its ends and each on its own half,
+// so their text stays clear of the centred text.
+bool ScaleEndIn(const Item& scale, const Item& end) {
+  if (!IsStatic(scale, SS_CENTER) || end.y != scale.y || end.cy != scale.cy ||
+      !Contains(scale, end))
+    return false;
+  const int middle = scale.x + scale.cx / 2;
+  if (IsStatic(end, SS_LEFT)) return end.x == scale.x && end.x + end.cx <= middle;
+  if (IsStatic(end, SS_RIGHT)) return end.x + end.cx == scale.x + scale.cx && end.x >= middle;
+  return false;
+}
+
+// Where the controls lie, whatever the coordinates: each has a size and lies
+// inside the dialog, except those listed by tab position (from 1), and no two
+// overlap unless one is a group box around the other or an end of the other's
+// scale.
+void ExpectLaidOut(const Template& t, const std::vector<std::size_t>& reachingOut = {}) {
+  std::vector<std::size_t> outside;
+  for (std::size_t i = 0; i < t.items.size(); ++i) {
+    const Item& c = t.items[i];
+    EXPECT_TRUE(c.cx > 0 && c.cy > 0) << "control " << i + 1 << " " << c.text << " has no size";
+    if (c.x < 0 || c.y < 0 || c.x + c.cx > t.cx || c.y + c.cy > t.cy) outside.push_back(i + 1);
+  }
+  EXPECT_EQ(outside, reachingOut) << "controls reaching out of the dialog, by tab position";
+  for (std::size_t i = 0; i < t.items.size(); ++i) {
+    for (std::size_t j = i + 1; j < t.items.size(); ++j) {
+      const Item& a = t.items[i];
+      const Item& b = t.items[j];
+      if (Overlap(a, b) && !GroupBoxAround(a, b) && !GroupBoxAround(b, a) && !ScaleEndIn(a, b) &&
+          !ScaleEndIn(b, a))
+        ADD_FAILURE() << "control " << i + 1 << " \"" << a.text << "\" overlaps control " << j + 1
+                      << " \"" << b.text << "\"";
+    }
   }
 }
 
@@ -192,54 +248,58 @@ TEST_F(DialogTemplates, OptionsDialogFrameCaptionAndFont) {
 TEST_F(DialogTemplates, OptionsDialogControlsInTabOrder) {
   const DWORD tab = WS_TABSTOP;
   const std::vector<Want> want = {
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "&World Size", 4, 4, 60, 8},
-      {IDC_WORLD_SIZE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, "", 4, 13, 80, 15},
-      {kNoId, "Static", kStatic, SS_CENTER, 0, "Half", 8, 30, 72, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "Full", 8, 30, 16, 8},
-      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Quarter", 52, 30, 28, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "&Zoom Factor", 4, 44, 60, 8},
-      {IDC_ZOOM_FACTOR, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, "", 4, 52, 80, 15},
-      {kNoId, "Static", kStatic, SS_CENTER, 0, "2", 8, 70, 72, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "None", 8, 70, 24, 8},
-      {kNoId, "Static", kStatic, SS_RIGHT, 0, "4", 68, 70, 12, 8},
-      {IDC_TILE_WORLD, "Button", kButton, BS_AUTOCHECKBOX, tab, "&Tile World", 4, 82, 48, 12},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "&Initialization Size", 4, 102, 60, 8},
-      {IDC_INIT_SIZE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, "", 4, 112, 80, 15},
-      {kNoId, "Static", kStatic, SS_CENTER, 0, "Half", 8, 129, 72, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "Full", 8, 129, 16, 8},
-      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Quarter", 52, 129, 28, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "World &Mutation Rate", 104, 4, 72, 8},
-      {IDC_MUTATION_RATE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, "", 104, 13, 80, 15},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "Never", 108, 30, 28, 8},
-      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Often", 152, 30, 28, 8},
-      {IDC_STEADY_STATE, "Button", kButton, BS_AUTOCHECKBOX, tab, "&Only at Steady State", 104,
-       43, 88, 12},
-      {IDC_SHOW_MUTATIONS, "Button", kButton, BS_AUTOCHECKBOX, tab, "&Show Mutations", 104, 60,
-       76, 12},
-      {IDOK, "Button", kButton, BS_DEFPUSHBUTTON, tab, "OK", 200, 4, 48, 14},
-      {IDCANCEL, "Button", kButton, BS_PUSHBUTTON, tab, "Cancel", 200, 22, 48, 14},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "&World Size"},
+      {IDC_WORLD_SIZE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, ""},
+      {kNoId, "Static", kStatic, SS_CENTER, 0, "Half"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "Full"},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Quarter"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "&Zoom Factor"},
+      {IDC_ZOOM_FACTOR, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, ""},
+      {kNoId, "Static", kStatic, SS_CENTER, 0, "2"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "None"},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "4"},
+      {IDC_TILE_WORLD, "Button", kButton, BS_AUTOCHECKBOX, tab, "&Tile World"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "&Initialization Size"},
+      {IDC_INIT_SIZE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, ""},
+      {kNoId, "Static", kStatic, SS_CENTER, 0, "Half"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "Full"},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Quarter"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "World &Mutation Rate"},
+      {IDC_MUTATION_RATE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, ""},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "Never"},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Often"},
+      {IDC_STEADY_STATE, "Button", kButton, BS_AUTOCHECKBOX, tab, "&Only at Steady State"},
+      {IDC_SHOW_MUTATIONS, "Button", kButton, BS_AUTOCHECKBOX, tab, "&Show Mutations"},
+      {IDOK, "Button", kButton, BS_DEFPUSHBUTTON, tab, "OK"},
+      {IDCANCEL, "Button", kButton, BS_PUSHBUTTON, tab, "Cancel"},
       {IDC_PIXEL_COLOR, "Button", kButton | BS_CENTER, BS_PUSHBUTTON | BS_CENTER, tab,
-       "Pixel &Color", 200, 106, 48, 14},
-      {IDC_ABOUT, "Button", kButton, BS_PUSHBUTTON, tab, "&About", 200, 125, 48, 14},
+       "Pixel &Color"},
+      {IDC_ABOUT, "Button", kButton, BS_PUSHBUTTON, tab, "&About"},
       // Added later, after the first 26 in tab order, in the middle column's free space.
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "S&peed", 104, 80, 72, 8},
-      {IDC_GENERATION_RATE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, "", 104, 89, 80, 15},
-      {kNoId, "Static", kStatic, SS_LEFT, 0, "Slow", 108, 106, 28, 8},
-      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Fastest", 148, 106, 32, 8},
-      {IDC_ALL_MONITORS, "Button", kButton, BS_AUTOCHECKBOX, tab, "Spa&n all monitors", 104, 120,
-       88, 12},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "S&peed"},
+      {IDC_GENERATION_RATE, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, ""},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "Slow"},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Fastest"},
+      {IDC_ALL_MONITORS, "Button", kButton, BS_AUTOCHECKBOX, tab, "Spa&n all monitors"},
   };
   const Template t = Load("IDD_CONFIGURE");
   ExpectItems(t, want);
+  ExpectLaidOut(t);
   // Each access key reaches one control: Alt+letter toggles a box only
-  // while no other control shares its letter.
+  // while no other control shares its letter. A label's key moves the focus
+  // to the control after it, so that control must take the focus.
   std::string keys;
-  for (const Item& item : t.items) {
+  for (std::size_t i = 0; i < t.items.size(); ++i) {
+    const Item& item = t.items[i];
     const std::size_t amp = item.text.find('&');
     if (amp == std::string::npos) continue;
     const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(item.text[amp + 1])));
     EXPECT_EQ(keys.find(key), std::string::npos) << item.text;
     keys += key;
+    if (IsClass(item, "Static")) {
+      EXPECT_TRUE(i + 1 < t.items.size() && (t.items[i + 1].style & WS_TABSTOP) != 0)
+          << item.text << " labels no control that takes the focus";
+    }
   }
 }
 
@@ -262,14 +322,23 @@ TEST_F(DialogTemplates, AboutBoxControlsInTabOrder) {
       "This program may be used and passed on freely. Please pass it on complete and without "
       "charge.";
   const std::vector<Want> want = {
-      {IDC_ABOUT_ICON, "Static", kStatic, SS_ICON, icon, "", 4, 4, 21, 20},
-      {kNoId, "Static", kStatic, SS_LEFT, group, "Cellarium 1.0", 32, 4, 128, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, group, "by the Cellarium developers", 32, 17, 112, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, group, "2026", 32, 30, 60, 8},
-      {kNoId, "Static", kStatic, SS_LEFT, group, notice, 4, 47, 136, 35},
-      {IDOK, "Button", kButton, BS_DEFPUSHBUTTON, group | WS_TABSTOP, "OK", 47, 84, 50, 14},
+      {IDC_ABOUT_ICON, "Static", kStatic, SS_ICON, icon, ""},
+      {kNoId, "Static", kStatic, SS_LEFT, group, "Cellarium 1.0"},
+      {kNoId, "Static", kStatic, SS_LEFT, group, "by the Cellarium developers"},
+      {kNoId, "Static", kStatic, SS_LEFT, group, "2026"},
+      {kNoId, "Static", kStatic, SS_LEFT, group, notice},
+      {IDOK, "Button", kButton, BS_DEFPUSHBUTTON, group | WS_TABSTOP, "OK"},
   };
-  ExpectItems(Load("IDD_ABOUT"), want);
+  const Template t = Load("IDD_ABOUT");
+  ExpectItems(t, want);
+  // The title line's box (control 2) reaches past the right edge; its one
+  // short line of text ends well inside, so the part outside stays blank.
+  ExpectLaidOut(t, {2});
+  // The icon is shown at its real size, not scaled: the label keeps room
+  // for the program's 32 x 32 icon.
+  ASSERT_FALSE(t.items.empty());
+  EXPECT_EQ(t.items[0].cx, 21);
+  EXPECT_EQ(t.items[0].cy, 20);
 }
 
 }  // namespace
