@@ -12,7 +12,9 @@
 // generator, derives the geometry from the screen, allocates the world
 // bitmaps (and the display bitmap when the world is magnified or tiled) and
 // fills the initial soup; PrepareWindow starts the simulation thread;
-// ConfirmClose stops it; the destructor hands the next seeds, the rate, the
+// ConfirmClose stops it. While no one can see it the run is paused; when
+// the display changes it is laid out again (a new world, the same run, when
+// the area it is laid out for changes size); the destructor hands the next seeds, the rate, the
 // random-bit log and the optional world dump to the store. When the session
 // ends (log-off, shutdown) SessionEnding does the same at once, since the
 // process may be ended before the destructor could run.
@@ -40,9 +42,17 @@ class TLifeWindow : public TScrnSavWindow {
   bool ConfirmClose() override;
   // SessionEnding: the stop handshake, then the end of the run.
   void SessionEnding() override;
+  // DisplayChanged: the world laid out again for the area it is now for:
+  // the thread stopped, the world built again when the area's size changed
+  // (the generator carrying on), placed again, and the thread started again.
+  void DisplayChanged() override;
+  // VisibilityChanged: pauses or resumes the run.
+  void VisibilityChanged(bool visible) override;
 
  private:
   void StopSimulation();
+  // The monitor or monitors the world is laid out for, now.
+  ScreenRect CurrentWorldArea() const;
   // Closes the log, stores the next seeds and the rate and writes the dump
   // when the S key ended the saver; the first call only. The simulation
   // thread must have stopped.
@@ -53,6 +63,7 @@ class TLifeWindow : public TScrnSavWindow {
   ScreenRect worldArea{0, 0, 0, 0};  // the monitor or monitors the world is laid out for
   GdiFrameRenderer renderer;
   LifeRun run;
+  bool threadStarted = false;  // by PrepareWindow; a display change restarts only such a run
   bool fineTimer = false;   // a 1 ms timer period asked for while a paced run lasts
   PendingFile randBitsLog;  // RandBits.txt while it is written, in run mode 'r'
   bool runFinished = false;

@@ -8,6 +8,7 @@
 #include "engine/life_settings.h"
 #include "engine/tick_clock.h"
 #include "engine/world_setup.h"
+#include "framework/exceptions.h"
 #include "framework/fault_injection.h"
 #include "store/diagnostic_files.h"
 #include "store/settings_store.h"
@@ -22,9 +23,7 @@ TLifeWindow::TLifeWindow(TWindow* parentWindow, const char* windowTitle, HINSTAN
   LoadSettings(lifeSettings);
   run.SeedFromStored(0, TickCount());
 
-  worldArea = WorldArea(lifeSettings.AllMonitors != 0,
-                        {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-                        CoveredRect());
+  worldArea = CurrentWorldArea();
   BuildWorld(world, worldArea.right - worldArea.left, worldArea.bottom - worldArea.top,
              lifeSettings, bitmaps);
 
@@ -52,7 +51,40 @@ void TLifeWindow::PrepareWindow() {
   // generations a second. The 1 ms period is given back when the run stops.
   if (lifeSettings.GenerationRate > 0) fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
   // A thread that cannot start leaves a black screen; closing does not wait.
-  if (!FaultInjected(FaultPoint::kThreadStart)) run.Start(renderer);
+  if (!FaultInjected(FaultPoint::kThreadStart)) threadStarted = run.Start(renderer);
+}
+
+ScreenRect TLifeWindow::CurrentWorldArea() const {
+  return WorldArea(lifeSettings.AllMonitors != 0,
+                   {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                   CoveredRect());
+}
+
+void TLifeWindow::DisplayChanged() {
+  const ScreenRect area = CurrentWorldArea();
+  const bool resized = area.right - area.left != worldArea.right - worldArea.left ||
+                       area.bottom - area.top != worldArea.bottom - worldArea.top;
+  // The window may have moved even where the area did not: the drawing
+  // starts again either way, from the window's new place.
+  run.Stop();
+  worldArea = area;
+  if (resized) {
+    try {
+      run.Rebuild(area.right - area.left, area.bottom - area.top, bitmaps);
+    } catch (const TXOutOfMemory&) {
+      return;  // no world: the window stays black
+    }
+  }
+  renderer.Bind(Handle(), bitmaps, worldArea);
+  if (threadStarted) threadStarted = run.Start(renderer);
+}
+
+void TLifeWindow::VisibilityChanged(bool visible) {
+  if (visible) {
+    run.Resume();
+  } else {
+    run.Pause();
+  }
 }
 
 void TLifeWindow::StopSimulation() {

@@ -5,6 +5,7 @@
 
 #include "framework/window.h"
 #include "saver/input_rules.h"
+#include "saver/visibility_rules.h"
 
 // The general saver window: a borderless pop-up over every monitor (the
 // virtual screen) with the cursor hidden, that asks to close at the first
@@ -12,7 +13,10 @@
 // refuses the system's request to start another saver meanwhile; it never
 // holds up the end of the session, and hands it to SessionEnding. Input never
 // closes the window directly: it posts WM_CLOSE and the framework's close
-// path does the rest. It knows nothing of what is drawn.
+// path does the rest. When the display changes (a mode, a monitor come or
+// gone, a new scaling) it covers the new virtual screen at once, then calls
+// DisplayChanged; when its display goes off or its session off the screen,
+// and back, VisibilityChanged. It knows nothing of what is drawn.
 class TScrnSavWindow : public TFrameWindow {
  public:
   // Hides the cursor from now until the destructor; style exactly WS_POPUP.
@@ -24,7 +28,8 @@ class TScrnSavWindow : public TFrameWindow {
   std::uint32_t LastKey() const { return lastKey; }
 
   // Hooks
-  // PrepareWindow: remembers the cursor position and covers every monitor.
+  // PrepareWindow: remembers the cursor position, covers every monitor and
+  // asks for the display-state and session notifications.
   void PrepareWindow() override;
   // IdleStep: one idle-driven animation step (the application's idle hook).
   virtual void IdleStep();
@@ -36,6 +41,13 @@ class TScrnSavWindow : public TFrameWindow {
   // leave behind is saved here, once. The window then closes as usual if
   // the process lives on. Does nothing here.
   virtual void SessionEnding();
+  // DisplayChanged: the window covers the new virtual screen, and the cursor
+  // where the change left it is the new reference for mouse jumps. Does
+  // nothing here.
+  virtual void DisplayChanged();
+  // VisibilityChanged: whether anyone can see the window now (its display
+  // on or dimmed, its session on a screen). Does nothing here.
+  virtual void VisibilityChanged(bool visible);
 
  protected:
   // The screen rectangle the window covers once prepared: every monitor.
@@ -45,6 +57,9 @@ class TScrnSavWindow : public TFrameWindow {
 
  private:
   void PostClose();
+  // Covers the virtual screen as it is now and takes the cursor's position
+  // as the reference for mouse jumps.
+  void CoverScreen();
 
   LRESULT OnMouseMove(WPARAM, LPARAM lParam);
   LRESULT OnButtonDown(WPARAM, LPARAM);
@@ -55,8 +70,16 @@ class TScrnSavWindow : public TFrameWindow {
   LRESULT OnSysCommand(WPARAM wParam, LPARAM);
   LRESULT OnQueryEndSession(WPARAM, LPARAM);
   LRESULT OnEndSession(WPARAM wParam, LPARAM);
+  LRESULT OnDisplayChange(WPARAM, LPARAM);
+  LRESULT OnDpiChanged(WPARAM, LPARAM);
+  LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSessionChange(WPARAM wParam, LPARAM);
+  LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
   static const TMessageRow<TScrnSavWindow> messageTable[];
 
+  HPOWERNOTIFY displayNotification = nullptr;  // owned; unregistered on WM_DESTROY
+  bool sessionNotification = false;
+  SaverVisibility visibility;
   std::uint32_t lastKey = 0;
   MousePosition lastMousePos{0, 0};  // screen coordinates
   ScreenRect placed{0, 0, 0, 0};     // the virtual screen PrepareWindow covered

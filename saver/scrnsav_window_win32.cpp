@@ -1,5 +1,22 @@
 #include "saver/scrnsav_window.h"
 
+#include <wtsapi32.h>
+
+#include <cstring>
+
+namespace {
+
+// The display-status setting of the session (not only of the console), so
+// that a session switched away from the console hears its display go too.
+constexpr GUID kSessionDisplayStatus = {
+    0x2b84c20e, 0xad23, 0x4ddf, {0x93, 0xdb, 0x05, 0xff, 0xbd, 0x7e, 0xfc, 0xa5}};
+
+// Older headers lack it: the message a per-monitor aware window gets when
+// its monitor's scaling changes.
+constexpr UINT kDpiChanged = 0x02E0;
+
+}  // namespace
+
 TScrnSavWindow::TScrnSavWindow(TWindow* parentWindow, const char* windowTitle, HINSTANCE instance)
     : TFrameWindow(parentWindow, windowTitle, instance) {
   ShowCursor(FALSE);
@@ -11,6 +28,13 @@ TScrnSavWindow::~TScrnSavWindow() { ShowCursor(TRUE); }
 
 void TScrnSavWindow::PrepareWindow() {
   TFrameWindow::PrepareWindow();
+  CoverScreen();
+  displayNotification =
+      RegisterPowerSettingNotification(Handle(), &kSessionDisplayStatus, DEVICE_NOTIFY_WINDOW_HANDLE);
+  sessionNotification = WTSRegisterSessionNotification(Handle(), NOTIFY_FOR_THIS_SESSION) != FALSE;
+}
+
+void TScrnSavWindow::CoverScreen() {
   POINT cursor{};
   if (GetCursorPos(&cursor)) lastMousePos = {cursor.x, cursor.y};
   placed = CoveredRect();
@@ -32,6 +56,10 @@ void TScrnSavWindow::IdleStep() {}
 
 void TScrnSavWindow::SessionEnding() {}
 
+void TScrnSavWindow::DisplayChanged() {}
+
+void TScrnSavWindow::VisibilityChanged(bool) {}
+
 const char* TScrnSavWindow::WindowClassName() { return "ScreenSaverClass"; }
 
 void TScrnSavWindow::FillWindowClass(WNDCLASSA& windowClass) {
@@ -42,7 +70,9 @@ void TScrnSavWindow::FillWindowClass(WNDCLASSA& windowClass) {
 }
 
 // Input, in the order it is described: the mouse, activation, keys, and the
-// system's own request to start a saver; then the end of the session.
+// system's own request to start a saver; then the end of the session; then
+// the desk around the saver: the display's layout and scaling, whether its
+// display is on and its session on a screen; last the window's end.
 const TMessageRow<TScrnSavWindow> TScrnSavWindow::messageTable[] = {
     {WM_MOUSEMOVE, &TScrnSavWindow::OnMouseMove},
     {WM_LBUTTONDOWN, &TScrnSavWindow::OnButtonDown},
@@ -55,6 +85,11 @@ const TMessageRow<TScrnSavWindow> TScrnSavWindow::messageTable[] = {
     {WM_SYSCOMMAND, &TScrnSavWindow::OnSysCommand},
     {WM_QUERYENDSESSION, &TScrnSavWindow::OnQueryEndSession},
     {WM_ENDSESSION, &TScrnSavWindow::OnEndSession},
+    {WM_DISPLAYCHANGE, &TScrnSavWindow::OnDisplayChange},
+    {kDpiChanged, &TScrnSavWindow::OnDpiChanged},
+    {WM_POWERBROADCAST, &TScrnSavWindow::OnPowerBroadcast},
+    {WM_WTSSESSION_CHANGE, &TScrnSavWindow::OnSessionChange},
+    {WM_DESTROY, &TScrnSavWindow::OnDestroy},
 };
 
 LRESULT TScrnSavWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -115,4 +150,49 @@ LRESULT TScrnSavWindow::OnEndSession(WPARAM wParam, LPARAM) {
     PostClose();
   }
   return 0;
+}
+
+// A new mode or a monitor come or gone: the new virtual screen is covered
+// before anything else, so that no part of it shows the desktop.
+LRESULT TScrnSavWindow::OnDisplayChange(WPARAM, LPARAM) {
+  CoverScreen();
+  DisplayChanged();
+  return 0;
+}
+
+// The window stays over the whole virtual screen in device pixels; the
+// rectangle the system suggests for the new scaling is not taken.
+LRESULT TScrnSavWindow::OnDpiChanged(WPARAM, LPARAM) {
+  CoverScreen();
+  return 0;
+}
+
+LRESULT TScrnSavWindow::OnPowerBroadcast(WPARAM wParam, LPARAM lParam) {
+  if (wParam != PBT_POWERSETTINGCHANGE || lParam == 0) return TRUE;
+  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+  if (setting->PowerSetting != kSessionDisplayStatus || setting->DataLength < sizeof(DWORD))
+    return TRUE;
+  DWORD state = 0;
+  std::memcpy(&state, setting->Data, sizeof state);
+  if (visibility.DisplayState(state)) VisibilityChanged(visibility.Visible());
+  return TRUE;
+}
+
+LRESULT TScrnSavWindow::OnSessionChange(WPARAM wParam, LPARAM) {
+  if (visibility.SessionChange(static_cast<std::uint32_t>(wParam)))
+    VisibilityChanged(visibility.Visible());
+  return 0;
+}
+
+// The notifications end with the window; the framework's own handling follows.
+LRESULT TScrnSavWindow::OnDestroy(WPARAM wParam, LPARAM lParam) {
+  if (displayNotification != nullptr) {
+    UnregisterPowerSettingNotification(displayNotification);
+    displayNotification = nullptr;
+  }
+  if (sessionNotification) {
+    WTSUnRegisterSessionNotification(Handle());
+    sessionNotification = false;
+  }
+  return TFrameWindow::HandleMessage(WM_DESTROY, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
+#include <wtsapi32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -363,6 +364,78 @@ TEST_F(LifeWindowRun, TheEndOfTheSessionSavesTheRunBeforeItReturnsAndOnce) {
     EXPECT_EQ(window.Handle(), nullptr);
   }
   EXPECT_EQ(StoredValue("Seed1"), (std::vector<std::uint8_t>{1, 0, 0, 0})) << "saved twice";
+}
+
+// Serves sent messages only (posted input stays queued) for ms milliseconds.
+void ServeSentMessages(DWORD ms) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    Sleep(10);
+  }
+}
+
+// The display-state and session notifications, as the system sends them:
+// while the display is off or the session away the thread steps nothing;
+// on again, it carries on with the same world. A display change lays the
+// world out again and the same run carries on.
+TEST_F(LifeWindowRun, NoGenerationsWhileNoOneCanSeeItAndTheSameRunAfterADisplayChange) {
+  TTestSaverApp app('s');
+  TLifeWindow window(nullptr, "ScreenSaver.Cellarium", nullptr);
+  ASSERT_TRUE(window.Create());
+  ShowWindow(window.Handle(), SW_SHOWNA);
+  ServeSentMessages(300);
+  const std::uint8_t* worldBits = window.World().worldBitsA;
+
+  struct {
+    POWERBROADCAST_SETTING setting;
+    DWORD rest;  // the setting's data is one DWORD; the header declares one byte
+  } display{};
+  display.setting.PowerSetting = {0x2b84c20e, 0xad23, 0x4ddf, {0x93, 0xdb, 0x05, 0xff, 0xbd, 0x7e, 0xfc, 0xa5}};
+  display.setting.DataLength = sizeof(DWORD);
+  auto sendDisplay = [&](DWORD state) {
+    std::memcpy(display.setting.Data, &state, sizeof state);
+    EXPECT_EQ(SendMessageA(window.Handle(), WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                           reinterpret_cast<LPARAM>(&display.setting)), TRUE);
+  };
+  struct Pause {
+    const char* name;
+    UINT message;
+    WPARAM off, on;
+  } pauses[] = {{"display off", WM_POWERBROADCAST, 0, 1},
+                {"console disconnected", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT},
+                {"remote disconnected", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT}};
+  for (const Pause& p : pauses) {
+    SCOPED_TRACE(p.name);
+    if (p.message == WM_POWERBROADCAST) {
+      sendDisplay(static_cast<DWORD>(p.off));
+    } else {
+      SendMessageA(window.Handle(), p.message, p.off, 0);
+    }
+    ServeSentMessages(200);  // the generation under way ends
+    const std::int64_t paused = window.World().generationCount;
+    ServeSentMessages(300);
+    EXPECT_EQ(window.World().generationCount, paused);
+    EXPECT_EQ(window.World().stopFlag.load(), 0);  // paused, not stopped
+    if (p.message == WM_POWERBROADCAST) {
+      sendDisplay(static_cast<DWORD>(p.on));
+    } else {
+      SendMessageA(window.Handle(), p.message, p.on, 0);
+    }
+    ServeSentMessages(300);
+    EXPECT_GT(window.World().generationCount, paused);
+  }
+  sendDisplay(2);  // dimmed still shows
+  ServeSentMessages(200);
+  const std::int64_t before = window.World().generationCount;
+  SendMessageA(window.Handle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+  EXPECT_EQ(window.World().worldBitsA, worldBits);  // the same size: the same world
+  ServeSentMessages(300);
+  EXPECT_GT(window.World().generationCount, before);  // counted on, not from 0
+  EXPECT_EQ(window.World().stopFlag.load(), 0);
+  EXPECT_FALSE(TakePostedClose(window.Handle())) << "the change itself closed the saver";
+  SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(window.Handle(), nullptr);
 }
 
 TEST_F(LifeWindowRun, AWindowNeverShownStillRunsAfterAboutTwoSeconds) {

@@ -2,6 +2,7 @@
 
 #include "program/dump_key.h"
 #include "saver/input_rules.h"
+#include "saver/visibility_rules.h"
 
 TEST(InputRules, OnlyAJumpOfMoreThanTwentyOnBothAxesCloses) {
   struct Move {
@@ -48,4 +49,33 @@ TEST(InputRules, MessageParametersDecoded) {
   EXPECT_FALSE(ActivateAppCloses(1));
   EXPECT_TRUE(KeyWritesDump(RecordedKey(0x53)));
   EXPECT_FALSE(KeyWritesDump(RecordedKey(0x73)));  // 's' is not a key code
+}
+
+// Display states and session changes in turn: the saver is visible only
+// while its display is on or dimmed and its session connected.
+TEST(VisibilityRules, PausedWhileTheDisplayIsOffOrTheSessionOffScreen) {
+  enum Event { kDisplay, kSession };
+  struct Step {
+    Event event;
+    std::uint32_t value;
+    bool changed, visible;
+  } steps[] = {
+      {kDisplay, 1, false, true},   // on: as at start
+      {kDisplay, 2, false, true},   // dimmed still shows
+      {kDisplay, 0, true, false},   // off
+      {kSession, 2, false, false},  // console switched away as well
+      {kDisplay, 1, false, false},  // on again, the session still away
+      {kSession, 5, false, false},  // a log-on elsewhere changes nothing
+      {kSession, 1, true, true},    // console connected
+      {kSession, 4, true, false},   // remote disconnect
+      {kSession, 3, true, true},    // remote connect
+      {kSession, 7, false, true},   // a lock changes nothing
+  };
+  SaverVisibility visibility;
+  for (const Step& s : steps) {
+    const bool changed = s.event == kDisplay ? visibility.DisplayState(s.value)
+                                             : visibility.SessionChange(s.value);
+    EXPECT_EQ(changed, s.changed) << s.event << " " << s.value;
+    EXPECT_EQ(visibility.Visible(), s.visible) << s.event << " " << s.value;
+  }
 }
