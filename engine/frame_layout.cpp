@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/trail_shades.h"
 #include "engine/world_magnification.h"
 
 FrameLayout ChooseFrameLayout(const LifeSettings& settings) {
@@ -9,12 +10,15 @@ FrameLayout ChooseFrameLayout(const LifeSettings& settings) {
   return settings.ZoomFactor != 0 ? FrameLayout::kZoomed : FrameLayout::kDirect;
 }
 
+bool TrailsShown(const LifeSettings& settings) { return settings.TrailLength > 0; }
+
 bool NeedsDisplayBuffer(const LifeSettings& settings) {
-  return ChooseFrameLayout(settings) != FrameLayout::kDirect;
+  return !TrailsShown(settings) && ChooseFrameLayout(settings) != FrameLayout::kDirect;
 }
 
 bool NeedsBackgroundFill(const LifeSettings& settings) {
-  return settings.IsTiled == 0 && settings.ZoomFactor == 0 && settings.WorldSize != 0;
+  return !TrailsShown(settings) && settings.IsTiled == 0 && settings.ZoomFactor == 0 &&
+         settings.WorldSize != 0;
 }
 
 PixelPoint CentringOffset(const LifeWorld& world, std::int32_t zoomShift) {
@@ -62,6 +66,18 @@ ExpandFunction ExpandFor(std::int32_t zoomShift) {
 FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& settings) {
   const FrameTransfer none{};
   if (world.nextBits == nullptr) return none;
+  if (TrailsShown(settings)) {
+    if (world.trailShades == nullptr || world.shadeDisplayBits == nullptr) return none;
+    UpdateTrailShades(world.trailShades, world.nextBits, world.worldCols, world.worldRows,
+                      settings.TrailLength);
+    ComposeTrailShades(world.shadeDisplayBits, world.trailShades, world, settings);
+    FrameTransfer shaded;
+    shaded.source = TransferSource::kShadeDisplay;
+    shaded.bits = world.shadeDisplayBits;
+    shaded.right = world.displayWidth;
+    shaded.bottom = world.displayHeight;
+    return shaded;
+  }
   const FrameLayout layout = ChooseFrameLayout(settings);
   const std::int32_t zoom = settings.ZoomFactor;
   if (layout == FrameLayout::kDirect) {
@@ -100,7 +116,8 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
 }
 
 BitmapSize TransferredBitmapSize(const LifeWorld& world, const LifeSettings& settings) {
-  if (ChooseFrameLayout(settings) == FrameLayout::kDirect) return {world.worldCols, world.worldRows};
+  if (!TrailsShown(settings) && ChooseFrameLayout(settings) == FrameLayout::kDirect)
+    return {world.worldCols, world.worldRows};
   return {world.displayWidth, world.displayHeight};
 }
 

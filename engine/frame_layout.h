@@ -20,12 +20,18 @@ enum class FrameLayout { kDirect, kZoomed, kTiled };
 
 FrameLayout ChooseFrameLayout(const LifeSettings& settings);
 
-// Whether the layout composes into the screen-sized display buffer (zoomed
-// or tiled), which must then exist.
+// Whether dead cells fade out (TrailLength above 0). Every layout then
+// composes the shades into the 8-bit shade display buffer, which is
+// transferred whole, and the 1-bit display buffer is not used.
+bool TrailsShown(const LifeSettings& settings);
+
+// Whether the layout composes into the screen-sized 1-bit display buffer
+// (zoomed or tiled, without trails), which must then exist.
 bool NeedsDisplayBuffer(const LifeSettings& settings);
 
 // Whether the drawing area is cleared to black once before the first frame:
-// only an unmagnified, untiled world smaller than the screen leaves margins.
+// only an unmagnified, untiled world smaller than the screen leaves margins
+// (never with trails: the shade image covers the whole area).
 bool NeedsBackgroundFill(const LifeSettings& settings);
 
 // A position in pixels; for the display buffer x counts from the left and y
@@ -49,8 +55,10 @@ std::int32_t TilePlacements(const LifeWorld& world, const LifeSettings& settings
 
 // Composes the generation in world.nextBits into world.displayBits as the
 // layout requires and says what to transfer (its generation and rate are
-// the caller's to fill in). Reads nextBits only; writes only
-// inside the display buffer. Returns kNone when the layout needs the display
+// the caller's to fill in). With trails it advances the shades by this
+// generation and composes them into world.shadeDisplayBits instead: call it
+// once per generation. Reads nextBits only; writes only inside the display
+// buffers and the shades. Returns kNone when the layout needs a display
 // buffer and there is none, or the world has no buffers.
 FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& settings);
 

@@ -2,8 +2,10 @@
 #include <atomic>
 #include <cstdint>
 
-// Which bitmap a frame is transferred from.
-enum class TransferSource { kNone, kWorldA, kWorldB, kDisplay };
+// Which bitmap a frame is transferred from: a world buffer, the 1-bit
+// display buffer, or the 8-bit shade image of trails (a shade per pixel,
+// rows padded to 4 bytes, bottom-up).
+enum class TransferSource { kNone, kWorldA, kWorldB, kDisplay, kShadeDisplay };
 
 // One composed frame, handed to the renderer: the bitmap to transfer
 // (kNone: nothing), its pixel memory, and where it goes in the drawing

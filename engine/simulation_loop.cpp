@@ -44,7 +44,9 @@ void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& rend
   settings.NormalizeSettings();
   const bool missingBuffer = world.worldBitsA == nullptr || world.worldBitsB == nullptr ||
                              world.currentBits == nullptr || world.nextBits == nullptr ||
-                             (NeedsDisplayBuffer(settings) && world.displayBits == nullptr);
+                             (NeedsDisplayBuffer(settings) && world.displayBits == nullptr) ||
+                             (TrailsShown(settings) && (world.trailShades == nullptr ||
+                                                        world.shadeDisplayBits == nullptr));
   if (missingBuffer) {
     world.stopFlag.store(1);
     return;

@@ -5,11 +5,23 @@
 #include "engine/frame_layout.h"
 #include "engine/life_world.h"
 #include "engine/soup.h"
+#include "engine/trail_shades.h"
+
+std::size_t WorldBufferBytes(WorldBuffer buffer, std::int32_t width, std::int32_t height) {
+  switch (buffer) {
+    case WorldBuffer::kShades:
+      return TrailShadeBytes(width, height);
+    case WorldBuffer::kShadeDisplay:
+      return ShadeDisplayBytes(width, height);
+    default:
+      return static_cast<std::size_t>(width / 8) * static_cast<std::size_t>(height);
+  }
+}
 
 std::uint8_t* WorldBufferVectors::Allocate(WorldBuffer buffer, std::int32_t width,
                                            std::int32_t height) {
   std::vector<std::uint8_t>& bytes = buffers[static_cast<int>(buffer)];
-  bytes.assign(static_cast<std::size_t>(width / 8) * static_cast<std::size_t>(height), 0);
+  bytes.assign(WorldBufferBytes(buffer, width, height), 0);
   return bytes.data();
 }
 
@@ -25,7 +37,18 @@ WorldGeometry BuildWorld(LifeWorld& world, std::int32_t width, std::int32_t heig
           ? allocator.Allocate(WorldBuffer::kDisplay, geometry.displayWidth,
                                geometry.displayHeight)
           : nullptr;
+  std::uint8_t* shades = nullptr;
+  std::uint8_t* shadeDisplay = nullptr;
+  if (TrailsShown(settings)) {
+    shades = allocator.Allocate(WorldBuffer::kShades, geometry.worldCols, geometry.worldRows);
+    shadeDisplay = allocator.Allocate(WorldBuffer::kShadeDisplay, geometry.displayWidth,
+                                      geometry.displayHeight);
+    std::memset(shades, 0, TrailShadeBytes(geometry.worldCols, geometry.worldRows));
+    std::memset(shadeDisplay, 0, ShadeDisplayBytes(geometry.displayWidth, geometry.displayHeight));
+  }
   SetUpWorld(world, geometry, settings, bitsA, bitsB, displayBits);
+  world.trailShades = shades;
+  world.shadeDisplayBits = shadeDisplay;
   FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
            world.generator);
   if (world.nextBits != nullptr) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -7,14 +8,23 @@
 
 struct LifeWorld;
 
-// The three buffers of a world: two generations and the screen-sized
-// display buffer that a magnified or tiled world is composed into.
-enum class WorldBuffer : std::uint8_t { kWorldA, kWorldB, kDisplay };
+// The buffers of a world: two generations and the screen-sized 1-bit
+// display buffer that a magnified or tiled world is composed into; with
+// trails, the cells' shades and the screen-sized 8-bit image they are
+// composed into instead of the 1-bit one.
+enum class WorldBuffer : std::uint8_t { kWorldA, kWorldB, kDisplay, kShades, kShadeDisplay };
+inline constexpr int kWorldBufferCount = 5;
+
+// The bytes of a buffer of width x height pixels: width / 8 * height for
+// the 1-bit ones (width a multiple of 32), width * height for the shades,
+// rows padded to 4 bytes for the 8-bit image.
+std::size_t WorldBufferBytes(WorldBuffer buffer, std::int32_t width, std::int32_t height);
 
 // Memory for a world's buffers, as each front end keeps it (bitmaps whose
 // pixel memory can be drawn as it lies, or plain memory). Allocate returns
-// width / 8 * height writable bytes (width a multiple of 32) that stay valid
-// while the allocator lives, or throws; a throw leaves the world unbuilt.
+// WorldBufferBytes writable bytes that stay valid while the allocator lives
+// (until it is asked for that buffer again), or throws; a throw leaves the
+// world unbuilt.
 class WorldBufferAllocator {
  public:
   virtual std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) = 0;
@@ -32,12 +42,13 @@ class WorldBufferVectors final : public WorldBufferAllocator {
   std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) override;
 
  private:
-  std::vector<std::uint8_t> buffers[3];
+  std::vector<std::uint8_t> buffers[kWorldBufferCount];
 };
 
 // A new world for a drawing area of width x height pixels: the geometry the
 // settings give for it, world buffers A then B, the display buffer only when
-// NeedsDisplayBuffer (cleared), SetUpWorld, the initial soup in buffer A
+// NeedsDisplayBuffer (cleared), the two trail buffers only with trails
+// (cleared), SetUpWorld, the initial soup in buffer A
 // drawn from the world's generator (seed it first), and buffer B cleared, so
 // that the first step's change count is measured against an empty world
 // rather than whatever the memory held. Returns the geometry.

@@ -97,6 +97,17 @@ int Fail(const std::string& message) {
 // frame is on its way) are not worth ending a screen saver for.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
+// The server is gone (killed, or the connection broken). Xlib's own handler
+// would exit() and run the process's destructors while the simulation thread
+// may still be inside Xlib on its own connection; nothing is left to save,
+// so the process ends here at once, touching Xlib no more from any thread.
+int LeaveOnLostServer(Display*) {
+  static const char message[] = "cellarium: lost the connection to the X server\n";
+  const ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+  (void)ignored;
+  _exit(1);
+}
+
 bool windowMissing = false;
 int NoteMissingWindow(Display*, XErrorEvent*) {
   windowMissing = true;
@@ -194,6 +205,7 @@ int main(int argc, char** argv) {
   }
 
   XInitThreads();
+  XSetIOErrorHandler(&LeaveOnLostServer);
   const char* name = options.displayName.empty() ? nullptr : options.displayName.c_str();
   Display* events = XOpenDisplay(name);
   if (events == nullptr) return Fail(std::string("cannot open display ") + XDisplayName(name));

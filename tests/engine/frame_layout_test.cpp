@@ -168,4 +168,7 @@ TEST(RenderIntoDisplay, NothingToTransferWithoutTheNeededBuffers) {
   world.nextBits = nullptr;
   settings.ZoomFactor = 0;
   EXPECT_EQ(RenderIntoDisplay(world, settings).source, TransferSource::kNone);
+  world.nextBits = bits.data();
+  settings.TrailLength = 4;  // trails without their buffers
+  EXPECT_EQ(RenderIntoDisplay(world, settings).source, TransferSource::kNone);
 }

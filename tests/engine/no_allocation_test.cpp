@@ -54,14 +54,15 @@ TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
   const long probe = allocations.load();
   ::operator delete(::operator new(16));
   ASSERT_EQ(allocations.load(), probe + 1);  // the counter sees allocations
-  for (int layout = 0; layout < 3; ++layout) {
+  for (int layout = 0; layout < 4; ++layout) {  // direct, zoomed, tiled, zoomed with trails
     LifeSettings settings;
-    settings.ZoomFactor = layout == 1 ? 1 : 0;
+    settings.ZoomFactor = layout == 1 || layout == 3 ? 1 : 0;
     settings.WorldSize = layout == 0 ? 0 : 2;
     settings.IsTiled = layout == 2 ? 1 : 0;
     settings.WorldMutationRate = 1;
     settings.MutateAtSteadyState = 0;
     settings.ShowMutations = static_cast<std::uint8_t>(layout & 1);
+    settings.TrailLength = layout == 3 ? 16 : 0;
     LifeWorld world;
     world.worldCols = layout == 0 ? 1024 : 256;
     world.worldRows = layout == 0 ? 768 / 4 : 192;  // a quarter of the height
@@ -72,6 +73,9 @@ TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
     world.worldBitsA = world.currentBits = a.data();
     world.worldBitsB = world.nextBits = b.data();
     world.displayBits = display.data();
+    std::vector<std::uint8_t> shades(worldBytes * 8), shadeDisplay(1024 * 768);
+    world.trailShades = shades.data();
+    world.shadeDisplayBits = shadeDisplay.data();
     world.generator.Seed(3, 4);
     world.mutationCountdown = 1;
     std::FILE* log = std::tmpfile();

@@ -20,14 +20,14 @@ namespace {
 class DirtyBuffers final : public WorldBufferAllocator {
  public:
   std::vector<std::string> requests;
-  std::vector<std::uint8_t> memory[3];
+  std::vector<std::uint8_t> memory[kWorldBufferCount];
   int failAt = -1;
 
   std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) override {
     if (static_cast<int>(requests.size()) == failAt) throw std::bad_alloc();
     requests.push_back(Request(buffer, width, height));
     std::vector<std::uint8_t>& bytes = memory[static_cast<int>(buffer)];
-    bytes.assign(static_cast<std::size_t>(width / 8) * static_cast<std::size_t>(height), 0xFF);
+    bytes.assign(WorldBufferBytes(buffer, width, height), 0xFF);
     return bytes.data();
   }
   const std::vector<std::uint8_t>& Of(WorldBuffer buffer) const {
@@ -35,9 +35,8 @@ class DirtyBuffers final : public WorldBufferAllocator {
   }
 
   static std::string Request(WorldBuffer buffer, std::int32_t width, std::int32_t height) {
-    const char* name = buffer == WorldBuffer::kWorldA   ? "A "
-                       : buffer == WorldBuffer::kWorldB ? "B "
-                                                        : "display ";
+    const char* names[kWorldBufferCount] = {"A ", "B ", "display ", "shades ", "shade display "};
+    const char* name = names[static_cast<int>(buffer)];
     return name + std::to_string(width) + "x" + std::to_string(height);
   }
 };
@@ -140,5 +139,30 @@ TEST(WorldSetup, AFailedAllocationLeavesTheWorldUnbuilt) {
     EXPECT_EQ(world.currentBits, nullptr) << failAt;
     EXPECT_EQ(world.nextBits, nullptr) << failAt;
     EXPECT_EQ(world.displayBits, nullptr) << failAt;
+  }
+}
+
+// With trails the shades and their 8-bit image take the 1-bit display
+// buffer's place, in every layout, and both start black.
+TEST(WorldSetup, WithTrailsTheShadeBuffersReplaceTheDisplayBuffer) {
+  for (std::uint32_t zoom : {0u, 1u}) {
+    LifeSettings settings = support::LoadedFrom({{"ZoomFactor", zoom}, {"TrailLength", 16}});
+    LifeWorld world;
+    world.generator.Seed(1, 2);
+    DirtyBuffers buffers;
+    const WorldGeometry g = BuildWorld(world, 1024, 768, settings, buffers);
+    EXPECT_EQ(buffers.requests,
+              (std::vector<std::string>{
+                  DirtyBuffers::Request(WorldBuffer::kWorldA, g.worldCols, g.worldRows),
+                  DirtyBuffers::Request(WorldBuffer::kWorldB, g.worldCols, g.worldRows),
+                  DirtyBuffers::Request(WorldBuffer::kShades, g.worldCols, g.worldRows),
+                  DirtyBuffers::Request(WorldBuffer::kShadeDisplay, 1024, 768)}))
+        << zoom;
+    EXPECT_EQ(world.displayBits, nullptr);
+    EXPECT_EQ(world.trailShades, buffers.Of(WorldBuffer::kShades).data());
+    EXPECT_EQ(world.shadeDisplayBits, buffers.Of(WorldBuffer::kShadeDisplay).data());
+    EXPECT_TRUE(AllDead(buffers.Of(WorldBuffer::kShades)));
+    EXPECT_TRUE(AllDead(buffers.Of(WorldBuffer::kShadeDisplay)));
+    EXPECT_EQ(buffers.Of(WorldBuffer::kShadeDisplay).size(), 1024u * 768u);
   }
 }

@@ -51,8 +51,8 @@ TEST_F(ProgramResources, IconOneIsOneImageOf32By32In16Colours) {
 TEST_F(ProgramResources, TheManifestAsksForDpiAwarenessAndTheVersion6Controls) {
   const std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_FALSE(manifest.empty());
-  EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
-  EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
   std::size_t systems = 0;

@@ -225,6 +225,35 @@ def checks_unanswering_server(ctx):
                     started[0].proc.wait(5)
 
 
+def check_server_dies(ctx):
+    """The X server killed while the module draws: the module ends on its
+    own with status 1 and says why, never by a signal (a crash), in any of
+    several tries, each on a server of its own."""
+    with ctx.suite.check("the X server killed while it draws: status 1, never a crash"):
+        for attempt in range(8):
+            with Display(640, 480) as doomed:
+                proc = subprocess.Popen([ctx.module, "-root", "-fps"], env=doomed.env(),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+                time.sleep(0.4 + 0.1 * attempt)
+                doomed.proc.kill()
+                doomed.proc.wait(5)
+                # A killed server leaves its lock and socket behind.
+                for stale in (f"/tmp/.X{doomed.number}-lock", f"/tmp/.X11-unix/X{doomed.number}"):
+                    try:
+                        os.remove(stale)
+                    except FileNotFoundError:
+                        pass
+                try:
+                    status = proc.wait(10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait(5)
+                    status = None
+                err = proc.stderr.read()
+            expect(status == 1 and "lost the connection" in err,
+                   f"try {attempt}: status {status}; {err.strip()[-300:]}")
+
+
 def checks_bad_options(ctx):
     cases = [(["-zoom", "3"], None, "-zoom 3: must be one of 1|2|4"),
              (["-sparkle"], None, "unknown option -sparkle"),
@@ -442,6 +471,7 @@ def main():
         checks_layouts(ctx)
         check_signal_during_delay(ctx)
         checks_unanswering_server(ctx)
+        check_server_dies(ctx)
         checks_bad_options(ctx)
         check_daemon(ctx)
     check_xml(ctx)
