@@ -22,7 +22,25 @@ void TDib::SetAllocator(Allocator allocate, Deallocator release) {
 
 TDib::TDib(std::int32_t width, std::int32_t height, ColorUse colorUse) : use(colorUse) {
   if (width <= 0 || height <= 0 || width % 32 != 0) throw TXOutOfMemory();
-  const std::int64_t bytes = static_cast<std::int64_t>(width) / 8 * height;
+  Allocate(width, height, 1, static_cast<std::int64_t>(width) / 8 * height, 2);
+}
+
+TDib::TDib(std::int32_t width, std::int32_t height, const std::uint32_t* colours, int count)
+    : use(ColorUse::Rgb) {
+  if (width <= 0 || height <= 0 || count < 1 || count > 256) throw TXOutOfMemory();
+  const std::int64_t stride = (static_cast<std::int64_t>(width) + 3) / 4 * 4;
+  for (int i = 0; i < count; ++i) {
+    RGBQUAD& entry = header.colors.rgb[i];
+    entry.rgbRed = GetRValue(colours[i]);
+    entry.rgbGreen = GetGValue(colours[i]);
+    entry.rgbBlue = GetBValue(colours[i]);
+    entry.rgbReserved = 0;
+  }
+  Allocate(width, height, 8, stride * height, static_cast<DWORD>(count));
+}
+
+void TDib::Allocate(std::int32_t width, std::int32_t height, WORD bitCount, std::int64_t bytes,
+                    DWORD colours) {
   if (bytes > INT32_MAX) throw TXOutOfMemory();
 
   BITMAPINFOHEADER& info = header.info;
@@ -30,12 +48,12 @@ TDib::TDib(std::int32_t width, std::int32_t height, ColorUse colorUse) : use(col
   info.biWidth = width;
   info.biHeight = height;  // positive: bottom-up
   info.biPlanes = 1;
-  info.biBitCount = 1;
+  info.biBitCount = bitCount;
   info.biCompression = BI_RGB;
   info.biSizeImage = static_cast<DWORD>(bytes);
   info.biXPelsPerMeter = 0;
   info.biYPelsPerMeter = 0;
-  info.biClrUsed = 2;
+  info.biClrUsed = colours;
   info.biClrImportant = 0;
 
   // The release function is the one that goes with the allocator used, even
@@ -50,7 +68,7 @@ TDib::~TDib() {
 }
 
 void TDib::SetColor(int index, COLORREF color) {
-  if (use != ColorUse::Rgb || index < 0 || index > 1) return;
+  if (use != ColorUse::Rgb || index < 0 || index > 1 || header.info.biBitCount != 1) return;
   RGBQUAD& entry = header.colors.rgb[index];
   entry.rgbRed = GetRValue(color);
   entry.rgbGreen = GetGValue(color);

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// A 1-bit device-independent bitmap with a two-entry colour table.
+// A 1-bit device-independent bitmap with a two-entry colour table, or an
+// 8-bit one with a table of up to 256 colours.
 //
 // Layout: a 40-byte BITMAPINFOHEADER (width, positive height = bottom-up,
 // 1 plane, 1 bit per pixel, BI_RGB, image size height * width / 8, no
@@ -17,6 +18,10 @@
 // The colour table is either two RGBQUADs (DIB_RGB_COLORS, the world
 // bitmaps) or two 16-bit palette indices (DIB_PAL_COLORS, the display
 // bitmap, drawn through a palette realized in the target DC).
+//
+// The 8-bit form (the shades of trails) has 8 bits per pixel, rows padded
+// to a multiple of 4 bytes (any positive width), and an RGB table of as
+// many colours as it is made with (biClrUsed).
 class TDib {
  public:
   enum class ColorUse : UINT { Rgb = DIB_RGB_COLORS, PaletteIndices = DIB_PAL_COLORS };
@@ -25,6 +30,9 @@ class TDib {
   // a geometry that no allocation could hold (non-positive sides, a width
   // that is not a multiple of 32, more than 2^31 - 1 bytes).
   TDib(std::int32_t width, std::int32_t height, ColorUse use);
+  // The 8-bit form, its table the count colours (1..256, COLORREF layout).
+  // Throws as the 1-bit constructor does, and for a count out of range.
+  TDib(std::int32_t width, std::int32_t height, const std::uint32_t* colours, int count);
   ~TDib();
 
   TDib(const TDib&) = delete;
@@ -39,7 +47,7 @@ class TDib {
   // The header and colour table as the GDI functions take them.
   const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(&header); }
 
-  // Colour table entries 0 and 1.
+  // Colour table entries 0 and 1 of a 1-bit bitmap.
   void SetColor(int index, COLORREF color);     // RGB table only
   COLORREF GetColor(int index) const;           // RGB table only
   void SetIndex(int index, std::uint16_t paletteIndex);  // index table only
@@ -54,10 +62,15 @@ class TDib {
   struct Header {
     BITMAPINFOHEADER info;
     union {
-      RGBQUAD rgb[2];
+      RGBQUAD rgb[256];
       std::uint16_t index[2];
     } colors;
   };
+
+  // The header of a bottom-up BI_RGB image of bitCount bits per pixel and
+  // its memory; throws TXOutOfMemory as the constructors say.
+  void Allocate(std::int32_t width, std::int32_t height, WORD bitCount, std::int64_t bytes,
+                DWORD colours);
 
   Header header{};
   ColorUse use;

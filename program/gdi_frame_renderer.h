@@ -38,6 +38,7 @@ class GdiFrameRenderer final : public FrameRenderer {
   const TDib* worldBitmapA = nullptr;
   const TDib* worldBitmapB = nullptr;
   const TDib* displayBitmap = nullptr;
+  const TDib* shadeBitmap = nullptr;
   ScreenRect worldArea{0, 0, 0, 0};
 
   // Held by the simulation thread between BeginDrawing and EndDrawing.

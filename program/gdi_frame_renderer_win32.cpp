@@ -54,6 +54,7 @@ void GdiFrameRenderer::Bind(HWND target, const WorldBitmaps& bitmaps, ScreenRect
   worldBitmapA = bitmaps.Bitmap(WorldBuffer::kWorldA);
   worldBitmapB = bitmaps.Bitmap(WorldBuffer::kWorldB);
   displayBitmap = bitmaps.Bitmap(WorldBuffer::kDisplay);
+  shadeBitmap = bitmaps.Bitmap(WorldBuffer::kShadeDisplay);
 }
 
 void GdiFrameRenderer::BeginDrawing(const DrawingStart& start) {
@@ -100,6 +101,7 @@ void GdiFrameRenderer::RenderFrame(const FrameTransfer& transfer) {
     case TransferSource::kWorldA: bitmap = worldBitmapA; break;
     case TransferSource::kWorldB: bitmap = worldBitmapB; break;
     case TransferSource::kDisplay: bitmap = displayBitmap; break;
+    case TransferSource::kShadeDisplay: bitmap = shadeBitmap; break;
     case TransferSource::kNone: break;
   }
   if (bitmap == nullptr) return;

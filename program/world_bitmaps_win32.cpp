@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "engine/trail_shades.h"
 #include "framework/exceptions.h"
 #include "framework/fault_injection.h"
 
@@ -11,6 +12,16 @@ std::uint8_t* WorldBitmaps::Allocate(WorldBuffer buffer, std::int32_t width,
   std::unique_ptr<TDib>& bitmap = bitmaps[Slot(buffer)];
   try {
     if (FaultInjected(FaultPoint::kBitmapObject)) throw std::bad_alloc();
+    if (buffer == WorldBuffer::kShades) {
+      shades.assign(WorldBufferBytes(buffer, width, height), 0);
+      return shades.data();
+    }
+    if (buffer == WorldBuffer::kShadeDisplay) {
+      std::uint32_t palette[kMaxTrailLength + 1];
+      const std::int32_t count = TrailPalette(settings.PixelColor, settings.TrailLength, palette);
+      bitmap = std::make_unique<TDib>(width, height, palette, count);
+      return bitmap->Bits();
+    }
     bitmap = std::make_unique<TDib>(
         width, height, display ? TDib::ColorUse::PaletteIndices : TDib::ColorUse::Rgb);
   } catch (const std::bad_alloc&) {
@@ -28,4 +39,6 @@ std::uint8_t* WorldBitmaps::Allocate(WorldBuffer buffer, std::int32_t width,
 
 void WorldBitmaps::Release() {
   for (std::unique_ptr<TDib>& bitmap : bitmaps) bitmap.reset();
+  shades.clear();
+  shades.shrink_to_fit();
 }

@@ -15,7 +15,10 @@
 // (The rate printed then counts the shadow work too; the phase table does
 // not.)
 //
-//   transfer_bench.exe [seconds] [frames]     (default 10 seconds)
+// With "trails N" the world has trails of N generations (TrailLength), so
+// every frame composes and transfers the 8-bit shade image.
+//
+//   transfer_bench.exe [seconds] [frames] [trails N]     (default 10 seconds)
 //   prints: "<rate> transfers/sec (<width>x<height>, <frames> frames in <ms> ms)"
 //   with frames also one line per phase: "<phase> <microseconds per frame> <share>"
 #include <windows.h>
@@ -48,6 +51,7 @@ struct Bench {
   DWORD elapsedMs = 0;
   std::int32_t width = 0, height = 0;  // of the drawing area
   bool generations = false;  // the saver's loop, timed by phase
+  std::int32_t trailLength = 0;
   // Performance-counter ticks summed over the frames, per phase.
   long long stepTicks = 0, composeTicks = 0, drawTicks = 0, totalTicks = 0;
 };
@@ -67,7 +71,8 @@ struct SaverWorld {
   GdiFrameRenderer renderer;
   std::vector<std::uint8_t> shadow;  // the timed step's destination
 
-  SaverWorld(HWND window, int screenWidth, int screenHeight) {
+  SaverWorld(HWND window, int screenWidth, int screenHeight, std::int32_t trailLength) {
+    settings.TrailLength = trailLength;
     settings.NormalizeSettings();
     world.generator.Seed(settings.Seed1, settings.Seed2);
     const WorldGeometry geometry =
@@ -122,7 +127,7 @@ long RunGenerations(Bench& bench, SaverWorld& saver) {
 
 unsigned __stdcall TransferThread(void* argument) {
   Bench& bench = *static_cast<Bench*>(argument);
-  SaverWorld saver(bench.window, bench.width, bench.height);
+  SaverWorld saver(bench.window, bench.width, bench.height, bench.trailLength);
   saver.renderer.BeginDrawing(DrawingStartFor(saver.world, saver.settings));
   const DWORD start = GetTickCount();
   long count = 0;
@@ -158,17 +163,26 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     const long seconds = std::strtol(argv[1], nullptr, 10);
     if (seconds <= 0 || seconds >= 3600) {
-      std::fprintf(stderr, "usage: transfer_bench.exe [seconds 1..3599] [frames]\n");
+      std::fputs("usage: transfer_bench.exe [seconds 1..3599] [frames] [trails 1..64]\n", stderr);
       return 2;
     }
     bench.durationMs = static_cast<DWORD>(seconds) * 1000;
   }
-  if (argc > 2) {
-    if (std::strcmp(argv[2], "frames") != 0) {
-      std::fprintf(stderr, "usage: transfer_bench.exe [seconds 1..3599] [frames]\n");
+  const char* const usage = "usage: transfer_bench.exe [seconds 1..3599] [frames] [trails 1..64]\n";
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "frames") == 0) {
+      bench.generations = true;
+    } else if (std::strcmp(argv[i], "trails") == 0 && i + 1 < argc) {
+      const long length = std::strtol(argv[++i], nullptr, 10);
+      if (length < 1 || length > 64) {
+        std::fputs(usage, stderr);
+        return 2;
+      }
+      bench.trailLength = static_cast<std::int32_t>(length);
+    } else {
+      std::fputs(usage, stderr);
       return 2;
     }
-    bench.generations = true;
   }
   SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
 

@@ -46,6 +46,21 @@ TEST(Dib, ColourTablesFollowTheHeaderAsGdiExpectsThem) {
   const std::uint8_t words[4] = {0, 0, 1, 0};  // two little-endian 16-bit indices
   EXPECT_EQ(std::memcmp(indices, words, 4), 0);
   EXPECT_EQ(display.Usage(), static_cast<UINT>(DIB_PAL_COLORS));
+
+  // The 8-bit form: rows padded to 4 bytes, the table as many colours long.
+  const std::uint32_t shades[3] = {0, 0x00808018, 0x00FFFF30};
+  TDib shaded(803, 3, shades, 3);
+  const BITMAPINFOHEADER& h = shaded.Info()->bmiHeader;
+  EXPECT_EQ(h.biBitCount, 8);
+  EXPECT_EQ(h.biClrUsed, 3u);
+  EXPECT_EQ(h.biHeight, 3);
+  EXPECT_EQ(shaded.ImageSize(), 804u * 3u);
+  const auto* table = reinterpret_cast<const std::uint8_t*>(shaded.Info()) + 40;
+  const std::uint8_t three[12] = {0, 0, 0, 0, 0x80, 0x80, 0x18, 0, 0xFF, 0xFF, 0x30, 0};  // blue, green, red, 0
+  EXPECT_EQ(std::memcmp(table, three, 12), 0);
+  EXPECT_EQ(shaded.Usage(), static_cast<UINT>(DIB_RGB_COLORS));
+  EXPECT_THROW(TDib(32, 2, shades, 0), TXOutOfMemory);
+  EXPECT_THROW(TDib(32, 2, shades, 257), TXOutOfMemory);
 }
 
 // Reads the picture GDI makes of a bitmap's memory: bit 7 of byte 0 is the
