@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string_view>
@@ -169,6 +170,61 @@ inline constexpr SettingField kRows[] = {
 // RuleMutations are opaque words. The options are written by option step.
 inline constexpr const auto& kSettingFields = setting_access::kRows;
 inline constexpr int kSettingFieldCount = static_cast<int>(std::size(kSettingFields));
+
+// What every row must satisfy, checked when this header compiles: a row
+// that breaks a rule does not build.
+namespace setting_rules {
+
+constexpr bool NamesAreUnique() {
+  for (std::size_t i = 0; i < std::size(kSettingFields); ++i) {
+    for (std::size_t j = i + 1; j < std::size(kSettingFields); ++j) {
+      if (std::string_view(kSettingFields[i].name) == kSettingFields[j].name) return false;
+    }
+  }
+  return true;
+}
+
+// The n option rows hold the steps 0..n-1, each once; no other row has one.
+constexpr bool OptionStepsAreDense() {
+  int options = 0;
+  for (const SettingField& field : kSettingFields) {
+    if ((field.group == SettingGroup::kOption) != (field.optionStep >= 0)) return false;
+    if (field.group == SettingGroup::kOption) ++options;
+  }
+  for (int step = 0; step < options; ++step) {
+    int holders = 0;
+    for (const SettingField& field : kSettingFields) holders += field.optionStep == step;
+    if (holders != 1) return false;
+  }
+  return true;
+}
+
+constexpr bool FlagsRangeZeroToOne() {
+  for (const SettingField& field : kSettingFields) {
+    if (field.form == SettingForm::kFlag && (field.min != 0 || field.max != 1)) return false;
+  }
+  return true;
+}
+
+constexpr bool DefaultsLieInTheirRanges() {
+  for (const SettingField& field : kSettingFields) {
+    if (field.min > field.max) return false;
+    if (field.source == SettingDefault::kValue &&
+        (field.defaultValue < field.min || field.defaultValue > field.max)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+static_assert(NamesAreUnique(), "two stored rows share a name");
+static_assert(OptionStepsAreDense(),
+              "every option row needs its own save step, the steps 0..n-1 each once, "
+              "and only option rows have one");
+static_assert(FlagsRangeZeroToOne(), "a flag row's range is 0..1");
+static_assert(DefaultsLieInTheirRanges(), "a row's default lies outside its range");
+
+}  // namespace setting_rules
 
 // The row of the field with this name; a name without a row does not compile
 // where the lookup is constant.

@@ -8,9 +8,10 @@ Finally runs the saver with the stored options and looks at the screen.
 
     tests/e2e/options_dialog.py BUILD_DIR [--artifacts DIR] [--docs-shot PNG]
 
-BUILD_DIR is a MinGW x86_64 tree (program/cellarium.scr and
-tests/e2e/drivers/dialog_driver.exe). Prints one line per check and ends
-with "N passed, N failed".
+BUILD_DIR is a MinGW x86_64 tree (program/cellarium.scr,
+tests/e2e/drivers/dialog_driver.exe, and tests/store/store_wine_check.exe,
+whose table of stored settings gives the options OK writes). Prints one line
+per check and ends with "N passed, N failed".
 """
 
 import argparse
@@ -52,15 +53,53 @@ def binary(*b):
     return ("REG_BINARY", bytes(b))
 
 
-def options(world=1, init=2, zoom=1, tiled=0, rate=4, steady=1, show=0, colour=(0x30, 0xFF, 0xFF),
-            speed=0, monitors=0):
-    """The values OK stores, with their registry types: the eight first
-    options, then the speed and the monitor flag."""
-    return {"WorldSize": dword(world), "InitSize": dword(init), "ZoomFactor": dword(zoom),
-            "IsTiled": binary(tiled), "WorldMutationRate": dword(rate),
-            "MutateAtSteadyState": binary(steady), "ShowMutations": binary(show),
-            "PixelColor": binary(*colour), "GenerationRate": dword(speed),
-            "AllMonitors": binary(monitors)}
+def rgb(red, green, blue):
+    """A colour as the settings record holds it: 0x00BBGGRR."""
+    return red | green << 8 | blue << 16
+
+
+# The options of the settings table, (name, form, default) in the order OK
+# writes them; read_option_rows fills it from the program's own table.
+OPTION_ROWS = []
+
+
+def read_option_rows(template, build):
+    """The option rows as tests/store/store_wine_check.exe prints the table
+    (`fields`: NAME FORM GROUP STEP DEFAULT a line), run in the template."""
+    program = os.path.join(build, "tests", "store", "store_wine_check.exe")
+    prefix = harness.Prefix(template.path, template.display)
+    try:
+        status, out = prefix.wine(program, "fields")
+    finally:
+        prefix.kill()
+    rows = []
+    for line in out.splitlines():
+        parts = line.split()
+        if status == 0 and len(parts) == 5 and parts[2] == "option":
+            rows.append((int(parts[3]), parts[0], parts[1], int(parts[4])))
+    if not rows:
+        raise HarnessError(f"{program} fields (status {status}) printed no options: {out[-300:]!r}")
+    return [(name, form, default) for _, name, form, default in sorted(rows)]
+
+
+def stored_form(form, value):
+    """A field's value as the key holds it, with its registry type."""
+    if form == "word":
+        return dword(value)
+    if form == "flag":
+        return binary(value)
+    return binary(value & 0xFF, value >> 8 & 0xFF, value >> 16 & 0xFF)  # red, green, blue
+
+
+def options(**values):
+    """The values OK stores, with their registry types: every option of the
+    settings table at its default, or at the value given under its registry
+    name (as the record holds it; a colour from rgb())."""
+    unknown = set(values) - {name for name, _, _ in OPTION_ROWS}
+    if unknown:
+        raise KeyError(f"no stored option {sorted(unknown)}")
+    return {name: stored_form(form, values.get(name, default))
+            for name, form, default in OPTION_ROWS}
 
 
 # Values OK never writes; stored beforehand, they must come through untouched.
@@ -225,8 +264,9 @@ def check_rate_three_comes_back_as_four(ctx):
                      "exactly the options with their types"):
             run.drive("drag", SPEED, 1, "toggle", MONITORS, "click", OK)
             run.ended()
-            expect_stored(run, dict(BYSTANDERS, **options(rate=4, colour=(10, 20, 30), speed=10,
-                                                          monitors=0)))
+            expect_stored(run, dict(BYSTANDERS, **options(
+                WorldMutationRate=4, PixelColor=rgb(10, 20, 30), GenerationRate=10,
+                AllMonitors=0)))
     finally:
         run.close()
 
@@ -244,7 +284,8 @@ def check_rate_sixty_four_stays(ctx):
         with s.check("Enter stores 64 again and the sizes as shown"):
             run.drive("press", "enter")
             run.ended()
-            expect_stored(run, options(world=2, zoom=2, init=0, rate=64, steady=0))
+            expect_stored(run, options(WorldSize=2, ZoomFactor=2, InitSize=0,
+                                       WorldMutationRate=64, MutateAtSteadyState=0))
     finally:
         run.close()
 
@@ -261,7 +302,7 @@ def check_never_with_host(ctx):
         with s.check("OK stores 'Never' as 0, the disabled boxes as they show"):
             run.drive("click", OK)
             run.ended()
-            expect_stored(run, options(rate=0, steady=1, show=1))
+            expect_stored(run, options(WorldMutationRate=0, MutateAtSteadyState=1, ShowMutations=1))
     finally:
         run.close()
 
@@ -291,8 +332,9 @@ def check_host_window_and_no_arguments(ctx):
 
 def check_ways_out_store_nothing(ctx):
     s = ctx.suite
-    stored = dict(BYSTANDERS, **options(world=2, zoom=0, tiled=1, init=1, rate=16, steady=0,
-                                        colour=(1, 2, 3), speed=30, monitors=1))
+    stored = dict(BYSTANDERS, **options(
+        WorldSize=2, ZoomFactor=0, IsTiled=1, InitSize=1, WorldMutationRate=16,
+        MutateAtSteadyState=0, PixelColor=rgb(1, 2, 3), GenerationRate=30, AllMonitors=1))
     for way, steps in [("Cancel", ("click", CANCEL)), ("Escape", ("press", "escape")),
                        ("the close box", ("close",))]:
         run = OptionsRun(ctx, "/c", stored=stored)
@@ -374,7 +416,8 @@ def check_size_coupling(ctx):
                                    steady=(0, 1)), "world moved by key")
             run.drive("click", OK)
             run.ended()
-            expect_stored(run, options(world=2, zoom=1, tiled=0, rate=64, steady=0))
+            expect_stored(run, options(WorldSize=2, ZoomFactor=1, IsTiled=0,
+                                       WorldMutationRate=64, MutateAtSteadyState=0))
     finally:
         run.close()
 
@@ -391,7 +434,9 @@ def check_tiling_and_disabled_boxes(ctx):
                          "after the changes")
             run.drive("click", OK)
             run.ended()
-            expect_stored(run, options(world=2, zoom=2, tiled=0, init=0, rate=0, steady=1, show=1))
+            expect_stored(run, options(WorldSize=2, ZoomFactor=2, IsTiled=0, InitSize=0,
+                                       WorldMutationRate=0, MutateAtSteadyState=1,
+                                       ShowMutations=1))
     finally:
         run.close()
 
@@ -443,7 +488,8 @@ def check_about_and_colour(ctx):
         with s.check("OK stores the pending changes and the chosen colour"):
             run.drive("click", OK)
             run.ended()
-            expect_stored(run, options(world=2, zoom=2, init=1, show=1, colour=(255, 0, 0)))
+            expect_stored(run, options(WorldSize=2, ZoomFactor=2, InitSize=1, ShowMutations=1,
+                                       PixelColor=rgb(255, 0, 0)))
         check_saver_uses_the_options(ctx, run)
     finally:
         run.close()
@@ -500,6 +546,7 @@ def main():
         with Display(1024, 768) as display, PrefixTemplate(display, prewarm=True) as template:
             # Wine draws the caption and frame itself: no window manager runs here.
             template.set_values({"Managed": ("REG_SZ", "N")}, key=r"HKCU\Software\Wine\X11 Driver")
+            OPTION_ROWS[:] = read_option_rows(template, args.build)
             ctx = Context(args.build, display, template, suite, args.artifacts, args.docs_shot)
             for check in (check_defaults_and_cancel, check_rate_three_comes_back_as_four,
                           check_rate_sixty_four_stays, check_never_with_host,

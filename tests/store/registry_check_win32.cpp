@@ -6,7 +6,11 @@
 //                           bytes the ANSI read returns); compares every read
 //                           and LoadSettings through the registry with the
 //                           same through an in-memory key holding them
-//   save-settings           SaveSettings of a fixed record
+//   fields                  prints every stored row, one a line, in table
+//                           order: NAME FORM GROUP STEP DEFAULT (word, flag,
+//                           colour; option, seed, loaded-only)
+//   save-settings           SaveSettings of a fixed record; prints each
+//                           option as `reg query` shows it: NAME TYPE DATA
 //   save-seeds S1 S2        SaveSeeds with these seeds (hexadecimal)
 //   rate GENERATIONS SECONDS  SaveRunRate
 //   read NAME               prints the value's size and bytes as read
@@ -25,9 +29,10 @@
 #include "engine/life_settings.h"
 #include "engine/life_world.h"
 #include "store/diagnostic_files.h"
-#include "store/memory_registry.h"
 #include "store/settings_store.h"
 #include "store/store_win32.h"
+#include "support/memory_registry.h"
+#include "support/stored_settings.h"
 
 namespace {
 
@@ -72,21 +77,35 @@ std::string Fields(const LifeSettings& s) {
   return text;
 }
 
-// A record with fields unlike anything the driver stores.
-LifeSettings Start() {
-  LifeSettings s;
-  s.ZoomFactor = 0;
-  s.WorldSize = 2;
-  s.InitSize = 1;
-  s.IsTiled = 1;
-  s.MutateAtSteadyState = 0;
-  s.ShowMutations = 1;
-  s.WorldMutationRate = 16;
-  s.RuleMutations = 0x5A5A5A5A;
-  s.Seed1 = 0x11223344;
-  s.Seed2 = 0x55667788;
-  s.PixelColor = 0x00332211;
-  return s;
+int PrintFields() {
+  for (const SettingField& field : kSettingFields) {
+    const char* form = field.form == SettingForm::kWord   ? "word"
+                       : field.form == SettingForm::kFlag ? "flag"
+                                                          : "colour";
+    const char* group = field.group == SettingGroup::kOption ? "option"
+                        : field.group == SettingGroup::kSeed ? "seed"
+                                                             : "loaded-only";
+    std::printf("%s %s %s %d %lld\n", field.name, form, group, int{field.optionStep},
+                static_cast<long long>(field.defaultValue));
+  }
+  return 0;
+}
+
+// Saves s and prints each option's value as `reg query` shows what the
+// table says is written: a word as REG_DWORD 0x<hex>, a flag or colour as
+// REG_BINARY and its bytes.
+int SaveAndPrintOptions(const LifeSettings& s) {
+  SaveSettings(s);
+  for (const SettingField* field : support::OptionsInSaveOrder()) {
+    const std::int64_t value = field->get(s);
+    if (field->form == SettingForm::kWord) {
+      std::printf("%s REG_DWORD 0x%x\n", field->name, static_cast<unsigned>(value));
+    } else {
+      const support::Bytes bytes = support::Encoded(field->form, value);
+      std::printf("%s REG_BINARY %s\n", field->name, Hex(bytes.data(), bytes.size()).c_str());
+    }
+  }
+  return 0;
 }
 
 // Every stored name and LastRate.
@@ -143,7 +162,8 @@ int Load(int argc, char** argv) {
     }
   }
 
-  LifeSettings viaRegistry = Start();
+  // Loaded over a record unlike anything the driver stores.
+  LifeSettings viaRegistry = support::Marked();
   LifeSettings viaMemory = viaRegistry;
   SetRegistryBackend(&WindowsRegistry());
   LoadSettings(viaRegistry);
@@ -208,12 +228,12 @@ int main(int argc, char** argv) {
   InstallWindowsStore();
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "load") return Load(argc, argv);
+  if (mode == "fields") return PrintFields();
   if (mode == "save-settings") {
-    LifeSettings s = Start();
+    LifeSettings s = support::Marked();
     s.PixelColor = 0x001E140A;
     s.WorldMutationRate = 64;
-    SaveSettings(s);
-    return 0;
+    return SaveAndPrintOptions(s);
   }
   if (mode == "save-seeds" && argc == 4) {
     LifeSettings s;
@@ -235,6 +255,6 @@ int main(int argc, char** argv) {
   if (mode == "randbits" && argc == 3) return RandBits(argv[2]);
   std::fprintf(stderr,
                "usage: store_wine_check "
-               "load|save-settings|save-seeds|rate|read|path|dump|randbits ...\n");
+               "load|fields|save-settings|save-seeds|rate|read|path|dump|randbits ...\n");
   return 2;
 }

@@ -2,17 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "store/memory_registry.h"
+#include "support/memory_registry.h"
+#include "support/stored_settings.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using support::Bytes;
+using support::Encoded;
+using support::Marked;
+using support::RegistryTypeOf;
 
 // Installs an in-memory key for one test and removes it afterwards.
 class SettingsStore : public ::testing::Test {
@@ -38,31 +43,12 @@ Bytes Dword(std::uint32_t v) {
           static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
 }
 
-// A record whose every loadable field differs from the defaults and from
-// anything the tests store, so an untouched field is visible.
-LifeSettings Marked() {
-  LifeSettings s;
-  s.ZoomFactor = 0;
-  s.WorldSize = 2;
-  s.InitSize = 1;
-  s.IsTiled = 1;
-  s.MutateAtSteadyState = 0;
-  s.ShowMutations = 1;
-  s.WorldMutationRate = 16;
-  s.RuleMutations = 0x5A5A5A5A;
-  s.Seed1 = 0x11223344;
-  s.Seed2 = 0x55667788;
-  s.PixelColor = 0x00332211;
-  s.GenerationRate = 60;
-  s.AllMonitors = 1;
-  return s;
+// What a save of these rows logs: the open, then one write per row.
+std::vector<std::string> WritesOf(const std::vector<const SettingField*>& rows) {
+  std::vector<std::string> log = {"open write"};
+  for (const SettingField* field : rows) log.push_back(std::string("write ") + field->name);
+  return log;
 }
-
-const char* const kLoadOrder[] = {"WorldSize",  "InitSize",      "ZoomFactor",
-                                  "IsTiled",    "MutateAtSteadyState", "ShowMutations",
-                                  "WorldMutationRate", "RuleMutations", "Seed1",
-                                  "Seed2",      "PixelColor",    "GenerationRate",
-                                  "AllMonitors"};
 
 const std::uint32_t kAllTypes[] = {kRegNone,  kRegSz,     kRegExpandSz,       kRegBinary,
                                    kRegDword, kRegDwordBigEndian, kRegLink, kRegMultiSz,
@@ -71,29 +57,20 @@ const std::uint32_t kAllTypes[] = {kRegNone,  kRegSz,     kRegExpandSz,       kR
 }  // namespace
 
 TEST_F(SettingsStore, NoKeyKeepsDefaultsAndCreatesTheKey) {
-  LifeSettings s;
-  const LifeSettings defaults = s;
+  const LifeSettings constructed;
+  LifeSettings s = constructed;
   LoadSettings(s);
   EXPECT_TRUE(registry.KeyExists());
-  EXPECT_EQ(s.ZoomFactor, 1);
-  EXPECT_EQ(s.WorldSize, 1);
-  EXPECT_EQ(s.IsTiled, 0);
-  EXPECT_EQ(s.InitSize, 2);
-  EXPECT_EQ(s.PixelColor, kDefaultPixelColor);
-  EXPECT_EQ(s.WorldMutationRate, 4);
-  EXPECT_EQ(s.MutateAtSteadyState, 1);
-  EXPECT_EQ(s.ShowMutations, 0);
-  EXPECT_EQ(s.GenerationRate, 0);
-  EXPECT_EQ(s.AllMonitors, 0);
-  EXPECT_EQ(s.Seed1, defaults.Seed1);
-  EXPECT_EQ(s.Seed2, defaults.Seed2);
+  for (const SettingField& field : kSettingFields) {
+    EXPECT_EQ(field.get(s), field.get(constructed)) << field.name;
+  }
 }
 
 TEST_F(SettingsStore, LoadReadsEveryValueOnceInOrderWithReadAccess) {
   LifeSettings s;
   LoadSettings(s);
   std::vector<std::string> want = {"open read"};
-  for (const char* name : kLoadOrder) want.push_back(std::string("read ") + name);
+  for (const SettingField& field : kSettingFields) want.push_back(std::string("read ") + field.name);
   EXPECT_EQ(registry.log, want);
 }
 
@@ -173,40 +150,36 @@ TEST_F(SettingsStore, ColourFromItsFirstThreeBytesOnly) {
 }
 
 TEST_F(SettingsStore, SaveSettingsWritesTheOptionsInOrderAndNothingElse) {
-  registry.Set("Seed1", kRegDword, Dword(7));
-  registry.Set("Seed2", kRegBinary, {1, 2});
-  registry.Set("RuleMutations", kRegSz, {'x', 0});
-  registry.Set("LastRate", kRegSz, {'1', 0});
+  // Every value OK must not write, held as text: it has to stay so.
+  for (const SettingField& field : kSettingFields) {
+    if (field.group != SettingGroup::kOption) registry.Set(field.name, kRegSz, {'x', 0});
+  }
+  registry.Set("LastRate", kRegSz, {'x', 0});
   LifeSettings s = Marked();
   s.WorldMutationRate = -5;  // written as held
   SaveSettings(s);
 
-  EXPECT_EQ(registry.log,
-            (std::vector<std::string>{"open write", "write WorldSize", "write InitSize",
-                                      "write ZoomFactor", "write IsTiled",
-                                      "write WorldMutationRate", "write MutateAtSteadyState",
-                                      "write ShowMutations", "write PixelColor",
-                                      "write GenerationRate", "write AllMonitors"}));
+  EXPECT_EQ(registry.log, WritesOf(support::OptionsInSaveOrder()));
+  for (const SettingField& field : kSettingFields) {
+    if (field.group == SettingGroup::kOption) {
+      EXPECT_EQ(StoredType(field.name), RegistryTypeOf(field.form)) << field.name;
+      EXPECT_EQ(Stored(field.name), Encoded(field.form, field.get(s))) << field.name;
+    } else {
+      EXPECT_EQ(StoredType(field.name), kRegSz) << field.name;
+      EXPECT_EQ(Stored(field.name), (Bytes{'x', 0})) << field.name;
+    }
+  }
+  EXPECT_EQ(Stored("LastRate"), (Bytes{'x', 0}));
+  // One value of each form, byte for byte.
   struct Want {
     const char* name;
     std::uint32_t type;
     Bytes data;
   } wants[] = {
       {"WorldSize", kRegDword, Dword(2)},
-      {"InitSize", kRegDword, Dword(1)},
-      {"ZoomFactor", kRegDword, Dword(0)},
-      {"IsTiled", kRegBinary, {1}},
       {"WorldMutationRate", kRegDword, {0xFB, 0xFF, 0xFF, 0xFF}},
-      {"MutateAtSteadyState", kRegBinary, {0}},
-      {"ShowMutations", kRegBinary, {1}},
+      {"IsTiled", kRegBinary, {1}},
       {"PixelColor", kRegBinary, {0x11, 0x22, 0x33}},
-      {"GenerationRate", kRegDword, Dword(60)},
-      {"AllMonitors", kRegBinary, {1}},
-      // untouched
-      {"Seed1", kRegDword, Dword(7)},
-      {"Seed2", kRegBinary, {1, 2}},
-      {"RuleMutations", kRegSz, {'x', 0}},
-      {"LastRate", kRegSz, {'1', 0}},
   };
   for (const Want& w : wants) {
     EXPECT_EQ(StoredType(w.name), w.type) << w.name;
@@ -219,8 +192,7 @@ TEST_F(SettingsStore, SeedsAreTwoLittleEndianDwords) {
   s.Seed1 = -2;
   s.Seed2 = 0x12345678;
   SaveSeeds(s);
-  EXPECT_EQ(registry.log,
-            (std::vector<std::string>{"open write", "write Seed1", "write Seed2"}));
+  EXPECT_EQ(registry.log, WritesOf(support::RowsOf(SettingGroup::kSeed)));
   EXPECT_EQ(Stored("Seed1"), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(Stored("Seed2"), (Bytes{0x78, 0x56, 0x34, 0x12}));
   EXPECT_EQ(StoredType("Seed2"), kRegDword);
@@ -234,17 +206,18 @@ TEST_F(SettingsStore, SeedsAreTwoLittleEndianDwords) {
 TEST_F(SettingsStore, SavedOptionsLoadBack) {
   const LifeSettings saved = Marked();
   SaveSettings(saved);
-  LifeSettings loaded;
+  const LifeSettings fresh;
+  LifeSettings loaded = fresh;
   LoadSettings(loaded);
-  EXPECT_EQ(loaded.ZoomFactor, saved.ZoomFactor);
-  EXPECT_EQ(loaded.WorldSize, saved.WorldSize);
-  EXPECT_EQ(loaded.InitSize, saved.InitSize);
-  EXPECT_EQ(loaded.IsTiled, saved.IsTiled);
-  EXPECT_EQ(loaded.MutateAtSteadyState, saved.MutateAtSteadyState);
-  EXPECT_EQ(loaded.ShowMutations, saved.ShowMutations);
-  EXPECT_EQ(loaded.WorldMutationRate, saved.WorldMutationRate);
-  EXPECT_EQ(loaded.PixelColor, saved.PixelColor);
-  EXPECT_EQ(loaded.RuleMutations, 0);  // never written
+  for (const SettingField& field : kSettingFields) {
+    if (field.group == SettingGroup::kOption) {
+      // A value equal to the fresh record's would not show a missing write.
+      EXPECT_NE(field.get(saved), field.get(fresh)) << field.name;
+      EXPECT_EQ(field.get(loaded), field.get(saved)) << field.name;
+    } else {
+      EXPECT_EQ(field.get(loaded), field.get(fresh)) << field.name << " is never written";
+    }
+  }
 }
 
 TEST_F(SettingsStore, RateIsTextWithTwoDecimalsAndItsNul) {
@@ -279,115 +252,99 @@ TEST_F(SettingsStore, RunWithoutAWholeSecondKeepsTheLastRate) {
 TEST_F(SettingsStore, FailedWritesAreIgnoredAndTheRestAttempted) {
   registry.FailWrites(true);
   SaveSettings(Marked());
-  EXPECT_EQ(registry.log.size(), 11u);  // open and all ten writes
+  EXPECT_EQ(registry.log, WritesOf(support::OptionsInSaveOrder()));
   EXPECT_EQ(registry.Find("WorldSize"), nullptr);
 }
 
-// Shift and count values that a hand edit or another program may leave.
+// Words as a hand edit or another program may leave them: read as signed
+// 32-bit numbers and brought into their rows' ranges.
 TEST_F(SettingsStore, OutOfRangeWordsAreClampedAtLoad) {
-  struct Case {
-    std::uint32_t stored;
-    std::int32_t shift;  // WorldSize, ZoomFactor, InitSize
-    std::int32_t rate;   // WorldMutationRate
-  } cases[] = {
-      {0xFFFFFFFFu, 0, 0},           {3, 2, 3},
-      {31, 2, 31},                   {32, 2, 32},
-      {0x7FFFFFFFu, 2, 0x7FFFFFFF},  {0x80000000u, 0, 0},
-      {0, 0, 0},                     {2, 2, 2},
-  };
-  const char* const shifts[] = {"WorldSize", "ZoomFactor", "InitSize"};
-  for (const Case& c : cases) {
-    for (const char* name : shifts) {
+  const std::uint32_t values[] = {0xFFFFFFFFu, 0, 1, 2, 3, 31, 32, 0x7FFFFFFFu, 0x80000000u};
+  for (const SettingField& field : kSettingFields) {
+    if (field.form != SettingForm::kWord) continue;
+    for (const std::uint32_t stored : values) {
       registry.Clear();
-      registry.Set(name, kRegDword, Dword(c.stored));
-      LifeSettings s;
-      s.ZoomFactor = 0;  // so that normalising cannot move the field under test
-      s.WorldSize = 2;
+      registry.Set(field.name, kRegDword, Dword(stored));
+      LifeSettings s = Marked();  // zoom 0, world size 2: normalising moves neither
       LoadSettings(s);
-      const std::int32_t got = std::string(name) == "WorldSize"    ? s.WorldSize
-                               : std::string(name) == "ZoomFactor" ? s.ZoomFactor
-                                                                   : s.InitSize;
-      EXPECT_EQ(got, c.shift) << name << " stored " << c.stored;
-      EXPECT_LE(s.ZoomFactor, s.WorldSize);
-    }
-    for (const char* name : {"WorldMutationRate", "GenerationRate"}) {
-      registry.Clear();
-      registry.Set(name, kRegDword, Dword(c.stored));
-      LifeSettings s;
-      LoadSettings(s);
-      EXPECT_EQ(SettingNamed(name).get(s), c.rate) << name << " " << c.stored;
+      const std::int64_t want =
+          std::clamp(std::int64_t{static_cast<std::int32_t>(stored)}, field.min, field.max);
+      EXPECT_EQ(field.get(s), want) << field.name << " stored " << stored;
     }
   }
 }
 
 TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
-  const char* const flags[] = {"IsTiled", "MutateAtSteadyState", "ShowMutations", "AllMonitors"};
   for (int value : {0, 1, 2, 0x80, 0xFF}) {
     const auto stored = static_cast<std::uint8_t>(value);
-    for (const char* name : flags) {
+    for (const SettingField& flag : kSettingFields) {
+      if (flag.form != SettingForm::kFlag) continue;
       registry.Clear();
-      registry.Set(name, kRegBinary, {stored});
-      LifeSettings s = Marked();  // Z0 W2: tiling survives normalising
-      s.IsTiled = 0;
-      s.MutateAtSteadyState = 0;
-      s.ShowMutations = 0;
-      s.AllMonitors = 0;
+      registry.Set(flag.name, kRegBinary, {stored});
+      LifeSettings s = Marked();  // zoom 0, world size 2: tiling survives normalising
+      for (const SettingField& field : kSettingFields) {
+        if (field.form == SettingForm::kFlag) field.set(s, 0);
+      }
       LoadSettings(s);
-      const int want = stored != 0 ? 1 : 0;
-      EXPECT_EQ(s.IsTiled + s.MutateAtSteadyState + s.ShowMutations + s.AllMonitors, want)
-          << name << " " << int{stored};
+      for (const SettingField& field : kSettingFields) {
+        if (field.form != SettingForm::kFlag) continue;
+        const int want = &field == &flag && stored != 0 ? 1 : 0;
+        EXPECT_EQ(field.get(s), want) << flag.name << " stored " << value << ": " << field.name;
+      }
     }
   }
 }
 
 // Every value with every type and 0 to 8 bytes: a value of another type than
 // its field is written with is unreadable (REG_SZ "0" is not 0x30), a value
-// longer than its field is missing, a shorter one replaces leading bytes.
+// longer than its field is missing, a shorter word replaces leading bytes, a
+// flag takes exactly one byte and a colour its first three of three or four.
+// What loads is then clamped into its range and the record normalised.
 TEST_F(SettingsStore, OnlyTheFieldsOwnTypeLoadsAndThenByLength) {
   const std::uint8_t pattern[] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0x01, 0x02};
-  // Seeds and RuleMutations show the byte merge unclamped; start 0x11223344
-  // (Seed1), 0x55667788 (Seed2), 0x5A5A5A5A (RuleMutations).
-  auto merged = [](std::uint32_t start, std::size_t n) -> std::uint32_t {
-    const std::uint32_t table[] = {start,
-                                   (start & 0xFFFFFF00u) | 0xAAu,
-                                   (start & 0xFFFF0000u) | 0xBBAAu,
-                                   (start & 0xFF000000u) | 0xCCBBAAu,
-                                   0xDDCCBBAAu};
-    return n <= 4 ? table[n] : start;
+  // A word that held start with its low n bytes replaced by the pattern's.
+  auto merged = [](std::int64_t start, std::size_t n) {
+    const auto held = static_cast<std::uint32_t>(start);
+    const std::uint32_t table[] = {held, (held & 0xFFFFFF00u) | 0xAAu,
+                                   (held & 0xFFFF0000u) | 0xBBAAu,
+                                   (held & 0xFF000000u) | 0xCCBBAAu, 0xDDCCBBAAu};
+    return std::int64_t{static_cast<std::int32_t>(table[n])};
+  };
+  // What n pattern bytes of this type leave in a field that held its mark.
+  auto loaded = [&](const SettingField& field, std::uint32_t type, std::size_t n) {
+    const std::int64_t start = support::MarkedValue(field);
+    if (type != RegistryTypeOf(field.form)) return start;
+    std::int64_t value = start;
+    switch (field.form) {
+      case SettingForm::kWord:
+        if (n <= 4) value = merged(start, n);
+        break;
+      case SettingForm::kFlag:
+        if (n == 1) value = 0xAA;
+        break;
+      case SettingForm::kColour:
+        if (n == 3 || n == 4) value = 0xCCBBAA;
+        break;
+    }
+    return std::clamp(value, field.min, field.max);
   };
   for (const std::uint32_t type : kAllTypes) {
-    const bool words = type == kRegDword;   // the words' type
-    const bool bytes = type == kRegBinary;  // the flags' and the colour's
     for (std::size_t n = 0; n <= 8; ++n) {
       registry.Clear();
       const Bytes data(pattern, pattern + n);
-      for (const char* name : kLoadOrder) registry.Set(name, type, data);
+      for (const SettingField& field : kSettingFields) registry.Set(field.name, type, data);
       LifeSettings s = Marked();
       LoadSettings(s);
-      const std::size_t w = words ? n : 0;  // bytes a word takes: 0 keeps it
-      const std::size_t b = bytes ? n : 0;
+      LifeSettings want = Marked();
+      for (const SettingField& field : kSettingFields) field.set(want, loaded(field, type, n));
+      // Normalised: the zoom at most the world size, no tiling when equal.
+      want.ZoomFactor = std::min(want.ZoomFactor, want.WorldSize);
+      if (want.ZoomFactor == want.WorldSize) want.IsTiled = 0;
       const std::string where =
           "type " + std::to_string(type) + ", " + std::to_string(n) + " bytes";
-      EXPECT_EQ(static_cast<std::uint32_t>(s.Seed1), merged(0x11223344u, w)) << where;
-      EXPECT_EQ(static_cast<std::uint32_t>(s.Seed2), merged(0x55667788u, w)) << where;
-      EXPECT_EQ(static_cast<std::uint32_t>(s.RuleMutations), merged(0x5A5A5A5Au, w)) << where;
-      // Shifts: any 1..3 byte merge is above 2; four bytes are negative.
-      const std::int32_t wantWorld = w == 0 || w > 4 ? 2 : w == 4 ? 0 : 2;
-      const std::int32_t wantInit = w == 0 || w > 4 ? 1 : w == 4 ? 0 : 2;
-      EXPECT_EQ(s.WorldSize, wantWorld) << where;
-      EXPECT_EQ(s.InitSize, wantInit) << where;
-      // ZoomFactor from 0: above 2 for 1..3 bytes, negative for four.
-      EXPECT_EQ(s.ZoomFactor, w >= 1 && w <= 3 ? 2 : 0) << where;
-      const std::int32_t wantRate =
-          w == 0 || w > 4 ? 16 : w == 4 ? 0 : static_cast<std::int32_t>(merged(16, w));
-      EXPECT_EQ(s.WorldMutationRate, wantRate) << where;
-      // Flags take exactly one byte; 0xAA is non-zero. IsTiled was 1 and
-      // stays so unless zoom and world size end up equal (1..4 bytes of
-      // words), when normalising clears it.
-      EXPECT_EQ(s.IsTiled, w >= 1 && w <= 4 ? 0 : 1) << where;
-      EXPECT_EQ(s.MutateAtSteadyState, b == 1 ? 1 : 0) << where;
-      EXPECT_EQ(s.ShowMutations, 1) << where;
-      EXPECT_EQ(s.PixelColor, b == 3 || b == 4 ? 0x00CCBBAAu : 0x00332211u) << where;
+      for (const SettingField& field : kSettingFields) {
+        EXPECT_EQ(field.get(s), field.get(want)) << field.name << ", " << where;
+      }
     }
   }
   // The case met in the wild: a number typed in as text.

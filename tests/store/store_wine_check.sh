@@ -8,6 +8,8 @@
 #    in-memory key loads them (a type other than the field's: unreadable);
 #  - what the store writes reads back with `reg query` as the exact types
 #    and bytes, and values it must not write stay as they were;
+# The stored names, forms and groups come from the program's own table
+# (`store_wine_check.exe fields`), so every stored value is covered.
 #  - the dump and the random-bit log land in the Windows directory, and in
 #    %LOCALAPPDATA%\Cellarium when a folder of their name stands in the way.
 # Prints "ok ..." or "FAIL ..." per check and, last, "N passed, N failed".
@@ -39,8 +41,6 @@ cleanup() {
 trap cleanup EXIT
 
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Screen Savers\Cellarium'
-names=(WorldSize InitSize ZoomFactor IsTiled MutateAtSteadyState ShowMutations
-       WorldMutationRate RuleMutations Seed1 Seed2 PixelColor)
 passed=0
 failed=0
 ok() { echo "ok $*"; passed=$((passed + 1)); }
@@ -66,6 +66,15 @@ if ! run reg add 'HKCU\Software\Cellarium-check' /f >/dev/null; then
   exit 2
 fi
 "$server" -p 60 >/dev/null 2>&1  # stay up between the many short runs
+
+# Every stored row: NAME FORM GROUP STEP DEFAULT.
+fields=$(check fields)
+mapfile -t names < <(cut -d' ' -f1 <<<"$fields")
+mapfile -t options < <(awk '$3 == "option" { print $1 }' <<<"$fields")
+if [[ ${#names[@]} -lt 2 || ${#options[@]} -lt 1 ]]; then
+  echo "error: store_wine_check.exe fields printed no table: $fields" >&2
+  exit 2
+fi
 
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # A 32- or 64-bit number (0x...) as little-endian bytes.
@@ -100,8 +109,9 @@ variant REG_QWORD 0x0102030405060708 11 "$(le 0x0102030405060708 16)"
 variant REG_DWORD_BIG_ENDIAN 0x1 5 01000000
 
 batch=$WINEPREFIX/drive_c/values.cmd
-# Each case gives the eleven values eleven different variants; three passes
-# with different offsets put every variant on three different values.
+# Each case gives every stored value a variant of its own (as long as there
+# are variants enough); three passes with different offsets put every
+# variant on three different values.
 offsets=(0 8 17)
 write_values() {
   local c=$1 i=0 name type data number bytes
@@ -171,23 +181,20 @@ query_is() {
   verdict $? "$1 is $2 $3" "reg query said: $out"
 }
 
+# Every value, options too, held as text first: SaveSettings replaces each
+# option with what the program says the table writes, and nothing else.
 fresh
-add Seed1 REG_DWORD 0x1234
-add Seed2 REG_BINARY 0102
-add RuleMutations REG_SZ keep
+for name in "${names[@]}"; do add "$name" REG_SZ keep; done
 add LastRate REG_SZ "9.00 updates/sec"
-check save-settings >/dev/null
-query_is WorldSize REG_DWORD 0x2
-query_is InitSize REG_DWORD 0x1
-query_is ZoomFactor REG_DWORD 0x0
-query_is IsTiled REG_BINARY 01
-query_is WorldMutationRate REG_DWORD 0x40
-query_is MutateAtSteadyState REG_BINARY 00
-query_is ShowMutations REG_BINARY 01
-query_is PixelColor REG_BINARY 0A141E
-query_is Seed1 REG_DWORD 0x1234
-query_is Seed2 REG_BINARY 0102
-query_is RuleMutations REG_SZ keep
+saved=$(check save-settings)
+for name in "${names[@]}"; do
+  if [[ " ${options[*]} " == *" $name "* ]]; then
+    line=$(grep "^$name " <<<"$saved")  # NAME TYPE DATA: three words
+    if [[ -n $line ]]; then query_is $line; else bad "save-settings printed no $name: $saved"; fi
+  else
+    query_is "$name" REG_SZ keep
+  fi
+done
 query_is LastRate REG_SZ "9.00 updates/sec"
 
 check save-seeds FFFFFFFE 80000000 >/dev/null

@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
-#include <vector>
 
 #include "engine/life_settings.h"
-#include "store/memory_registry.h"
 #include "store/settings_store.h"
+#include "support/memory_registry.h"
+#include "support/stored_settings.h"
 
 namespace support {
 
@@ -22,10 +22,7 @@ inline LifeSettings LoadedFrom(std::initializer_list<StoredValue> stored) {
   MemoryRegistry registry;
   for (const StoredValue& v : stored) {
     const SettingForm form = SettingNamed(v.name).form;
-    const int width = form == SettingForm::kFlag ? 1 : form == SettingForm::kColour ? 3 : 4;
-    std::vector<std::uint8_t> bytes;
-    for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(v.value >> (8 * i)));
-    registry.Set(v.name, form == SettingForm::kWord ? kRegDword : kRegBinary, bytes);
+    registry.Set(v.name, RegistryTypeOf(form), Encoded(form, v.value));
   }
   RegistryBackend* previous = SetRegistryBackend(&registry);
   LifeSettings settings;

@@ -7,8 +7,8 @@
 
 #include "store/registry_key.h"
 
-// The settings key held in memory, for running the store without the
-// platform. Behaves as the platform's key does for the store:
+// The settings key held in memory: a test double that runs the store
+// without the platform. Behaves as the platform's key does for the store:
 // created on first open, a read fails on a missing value or on one longer
 // than the buffer, a write replaces the value and its type.
 class MemoryRegistry final : public RegistryBackend {
