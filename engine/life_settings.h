@@ -29,6 +29,7 @@ struct LifeSettings {
   std::int32_t InitSize;
   std::int32_t GenerationRate;  // most generations a second; 0: as fast as it goes
   std::uint8_t AllMonitors;     // lay the world out across every monitor
+  std::uint8_t RenewWhenStalled;  // a fresh soup once the world has stalled
 
   // Every stored field from its row's default, in table order; the rule
   // table is built between the defaults read before it (Seed1's tick count
@@ -156,6 +157,8 @@ inline constexpr SettingField kRows[] = {
   Row<&S::PixelColor>("PixelColor",         kColour, kOption,     kValue, kDefaultPixelColor,  0,    0x00FFFFFF,  7),
   Row<&S::GenerationRate>("GenerationRate", kWord,   kOption,     kValue, 0,                   0,    kMax,        8),
   Row<&S::AllMonitors>("AllMonitors",       kFlag,   kOption,     kValue, 0,                   0,    1,           9),
+  Row<&S::RenewWhenStalled>("RenewWhenStalled",
+                                            kFlag,   kOption,     kValue, 0,                   0,    1,           10),
 };
 // clang-format on
 

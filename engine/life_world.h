@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "engine/stall_detector.h"
 #include "random/combined_lcg.h"
 
 // The world state the saver window owns while it runs. The two world buffers
@@ -19,6 +20,7 @@ struct LifeWorld {
   // a window closed before its thread ever ran does not wait.
   std::atomic<std::int32_t> stopFlag{1};
   std::int32_t mutationCountdown = 0;  // counted generations to the next flip
+  StallDetector stallDetector;         // fed only while RenewWhenStalled is set
   std::int32_t worldCols = 0;          // multiple of 32
   std::int32_t worldRows = 0;          // even
   std::int32_t displayWidth = 0;       // screen width rounded up

@@ -5,6 +5,7 @@
 #include "engine/mutation_policy.h"
 #include "engine/step/step_generation.h"
 #include "engine/tick_clock.h"
+#include "engine/world_setup.h"
 
 void PrepareSimulationStart(LifeWorld& world, std::time_t now) {
   world.startTime = now;
@@ -21,7 +22,13 @@ void RunGeneration(LifeWorld& world, const LifeSettings& settings, FrameRenderer
   const std::int32_t changes = StepGeneration(world.currentBits, world.nextBits, world.worldCols,
                                               world.worldRows, settings.RuleTable);
 
-  const MutationAction mutation = DecideMutation(world.mutationCountdown, changes, settings);
+  // A stalled world gives way to a fresh soup, drawn in this frame; no flip
+  // touches it, as none touches the first soup.
+  const bool renewed = settings.RenewWhenStalled != 0 && world.stallDetector.Observe(changes);
+  if (renewed) RenewWorld(world, settings);
+
+  const MutationAction mutation =
+      renewed ? MutationAction::kNone : DecideMutation(world.mutationCountdown, changes, settings);
   if (mutation == MutationAction::kFlipBeforeFrame) FlipRandomCell(world);
   renderer.RenderFrame();
   if (mutation == MutationAction::kFlipAfterFrame) FlipRandomCell(world);

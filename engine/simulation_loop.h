@@ -29,8 +29,9 @@ void PrepareSimulationStart(LifeWorld& world, std::time_t now);
 void RunSimulation(LifeWorld& world, LifeSettings& settings, FrameRenderer& renderer);
 
 // One generation of the loop, in order: timing sample, count, step into
-// nextBits, mutation decision (a shown flip), RenderFrame, a hidden flip,
-// swap of the two buffers.
+// nextBits, with RenewWhenStalled the stall detector fed and a stalled world
+// renewed (RenewWorld, and no mutation this generation), mutation decision
+// (a shown flip), RenderFrame, a hidden flip, swap of the two buffers.
 void RunGeneration(LifeWorld& world, const LifeSettings& settings, FrameRenderer& renderer,
                    TimingSampler& sampler);
 

@@ -46,6 +46,7 @@ TEST(LifeSettings, ConstructsDefaultsAndReadsTheClockAroundTheTable) {
   EXPECT_EQ(s.InitSize, 2);
   EXPECT_EQ(s.GenerationRate, 0);
   EXPECT_EQ(s.AllMonitors, 0);
+  EXPECT_EQ(s.RenewWhenStalled, 0);
   // Two readings: the first before the table, the second after it.
   EXPECT_EQ(s.Seed1, -2);
   EXPECT_EQ(s.Seed2, -1);

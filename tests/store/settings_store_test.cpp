@@ -55,6 +55,7 @@ LifeSettings Marked() {
   s.PixelColor = 0x00332211;
   s.GenerationRate = 60;
   s.AllMonitors = 1;
+  s.RenewWhenStalled = 1;
   return s;
 }
 
@@ -62,7 +63,7 @@ const char* const kLoadOrder[] = {"WorldSize",  "InitSize",      "ZoomFactor",
                                   "IsTiled",    "MutateAtSteadyState", "ShowMutations",
                                   "WorldMutationRate", "RuleMutations", "Seed1",
                                   "Seed2",      "PixelColor",    "GenerationRate",
-                                  "AllMonitors"};
+                                  "AllMonitors", "RenewWhenStalled"};
 
 const std::uint32_t kAllTypes[] = {kRegNone,  kRegSz,     kRegExpandSz,       kRegBinary,
                                    kRegDword, kRegDwordBigEndian, kRegLink, kRegMultiSz,
@@ -85,6 +86,7 @@ TEST_F(SettingsStore, NoKeyKeepsDefaultsAndCreatesTheKey) {
   EXPECT_EQ(s.ShowMutations, 0);
   EXPECT_EQ(s.GenerationRate, 0);
   EXPECT_EQ(s.AllMonitors, 0);
+  EXPECT_EQ(s.RenewWhenStalled, 0);
   EXPECT_EQ(s.Seed1, defaults.Seed1);
   EXPECT_EQ(s.Seed2, defaults.Seed2);
 }
@@ -186,7 +188,8 @@ TEST_F(SettingsStore, SaveSettingsWritesTheOptionsInOrderAndNothingElse) {
                                       "write ZoomFactor", "write IsTiled",
                                       "write WorldMutationRate", "write MutateAtSteadyState",
                                       "write ShowMutations", "write PixelColor",
-                                      "write GenerationRate", "write AllMonitors"}));
+                                      "write GenerationRate", "write AllMonitors",
+                                      "write RenewWhenStalled"}));
   struct Want {
     const char* name;
     std::uint32_t type;
@@ -202,6 +205,7 @@ TEST_F(SettingsStore, SaveSettingsWritesTheOptionsInOrderAndNothingElse) {
       {"PixelColor", kRegBinary, {0x11, 0x22, 0x33}},
       {"GenerationRate", kRegDword, Dword(60)},
       {"AllMonitors", kRegBinary, {1}},
+      {"RenewWhenStalled", kRegBinary, {1}},
       // untouched
       {"Seed1", kRegDword, Dword(7)},
       {"Seed2", kRegBinary, {1, 2}},
@@ -279,7 +283,7 @@ TEST_F(SettingsStore, RunWithoutAWholeSecondKeepsTheLastRate) {
 TEST_F(SettingsStore, FailedWritesAreIgnoredAndTheRestAttempted) {
   registry.FailWrites(true);
   SaveSettings(Marked());
-  EXPECT_EQ(registry.log.size(), 11u);  // open and all ten writes
+  EXPECT_EQ(registry.log.size(), 12u);  // open and all eleven writes
   EXPECT_EQ(registry.Find("WorldSize"), nullptr);
 }
 
@@ -321,7 +325,8 @@ TEST_F(SettingsStore, OutOfRangeWordsAreClampedAtLoad) {
 }
 
 TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
-  const char* const flags[] = {"IsTiled", "MutateAtSteadyState", "ShowMutations", "AllMonitors"};
+  const char* const flags[] = {"IsTiled", "MutateAtSteadyState", "ShowMutations", "AllMonitors",
+                               "RenewWhenStalled"};
   for (int value : {0, 1, 2, 0x80, 0xFF}) {
     const auto stored = static_cast<std::uint8_t>(value);
     for (const char* name : flags) {
@@ -332,9 +337,12 @@ TEST_F(SettingsStore, FlagBytesLoadAsZeroOrOne) {
       s.MutateAtSteadyState = 0;
       s.ShowMutations = 0;
       s.AllMonitors = 0;
+      s.RenewWhenStalled = 0;
       LoadSettings(s);
       const int want = stored != 0 ? 1 : 0;
-      EXPECT_EQ(s.IsTiled + s.MutateAtSteadyState + s.ShowMutations + s.AllMonitors, want)
+      EXPECT_EQ(s.IsTiled + s.MutateAtSteadyState + s.ShowMutations + s.AllMonitors +
+                    s.RenewWhenStalled,
+                want)
           << name << " " << int{stored};
     }
   }
