@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -89,5 +90,30 @@ TEST(NoAllocation, LoopStepMutationSamplingAndDrawing) {
     EXPECT_EQ(during, 0) << "layout " << layout;
     EXPECT_EQ(renderer.frames, 300);
   }
+}
+
+TEST(NoAllocation, RenewalOfAStalledWorld) {
+  LifeSettings settings;
+  settings.ZoomFactor = 0;
+  settings.RenewWhenStalled = 1;
+  LifeWorld world;
+  std::vector<std::uint8_t> a(64 / 8 * 32), b(a.size());
+  world.worldCols = world.displayWidth = 64;
+  world.worldRows = world.displayHeight = 32;
+  world.worldBitsA = world.currentBits = a.data();
+  world.worldBitsB = world.nextBits = b.data();
+  world.generator.Seed(3, 4);
+  // An empty world one quiet generation short of stalled.
+  for (int g = 1; g < StallDetector::kLag + StallDetector::kQuietSpan; ++g) {
+    world.stallDetector.Observe(0);
+  }
+  PrepareSimulationStart(world, 0);
+  ComposingRenderer renderer(world, settings, 3);
+  const long before = allocations.load();
+  RunSimulation(world, settings, renderer);
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(renderer.frames, 3);
+  EXPECT_NE(std::count(a.begin(), a.end(), 0) + std::count(b.begin(), b.end(), 0),
+            static_cast<long>(2 * a.size()));  // renewed
 }
 #endif  // !CELLARIUM_TSAN
