@@ -53,14 +53,14 @@ def binary(*b):
 
 
 def options(world=1, init=2, zoom=1, tiled=0, rate=4, steady=1, show=0, colour=(0x30, 0xFF, 0xFF),
-            speed=0, monitors=0):
+            speed=0, monitors=0, renew=0):
     """The values OK stores, with their registry types: the eight first
-    options, then the speed and the monitor flag."""
+    options, then the speed, the monitor flag and the renewal flag."""
     return {"WorldSize": dword(world), "InitSize": dword(init), "ZoomFactor": dword(zoom),
             "IsTiled": binary(tiled), "WorldMutationRate": dword(rate),
             "MutateAtSteadyState": binary(steady), "ShowMutations": binary(show),
             "PixelColor": binary(*colour), "GenerationRate": dword(speed),
-            "AllMonitors": binary(monitors)}
+            "AllMonitors": binary(monitors), "RenewWhenStalled": binary(renew)}
 
 
 # Values OK never writes; stored beforehand, they must come through untouched.
