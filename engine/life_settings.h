@@ -30,6 +30,7 @@ struct LifeSettings {
   std::int32_t InitSize;
   std::int32_t GenerationRate;  // most generations a second; 0: as fast as it goes
   std::uint8_t AllMonitors;     // lay the world out across every monitor
+  std::uint8_t RenewWhenStalled;  // a fresh soup once the world has stalled
   std::int32_t TrailLength;     // generations a dead cell takes to fade out; 0: no trails
 
   // Every stored field from its row's default, in table order; the rule
@@ -158,7 +159,9 @@ inline constexpr SettingField kRows[] = {
   Row<&S::PixelColor>("PixelColor",         kColour, kOption,     kValue, kDefaultPixelColor,  0,    0x00FFFFFF,  7),
   Row<&S::GenerationRate>("GenerationRate", kWord,   kOption,     kValue, 0,                   0,    kMax,        8),
   Row<&S::AllMonitors>("AllMonitors",       kFlag,   kOption,     kValue, 0,                   0,    1,           9),
-  Row<&S::TrailLength>("TrailLength",       kWord,   kOption,     kValue, 0,                   0,    64,          10),
+  Row<&S::RenewWhenStalled>("RenewWhenStalled",
+                                            kFlag,   kOption,     kValue, 0,                   0,    1,           10),
+  Row<&S::TrailLength>("TrailLength",       kWord,   kOption,     kValue, 0,                   0,    64,          11),
 };
 // clang-format on
 

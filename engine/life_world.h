@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/stall_detector.h"
 #include "random/combined_lcg.h"
 
 // The world state the saver window owns while it runs. The two world buffers
@@ -22,6 +23,7 @@ struct LifeWorld {
   // nothing, and waits.
   std::atomic<std::int32_t> pauseFlag{0};
   std::int32_t mutationCountdown = 0;  // counted generations to the next flip
+  StallDetector stallDetector;         // fed only while RenewWhenStalled is set
   std::int32_t worldCols = 0;          // multiple of 32
   std::int32_t worldRows = 0;          // even
   std::int32_t displayWidth = 0;       // screen width rounded up

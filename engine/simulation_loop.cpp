@@ -3,6 +3,7 @@
 #include "engine/frame_layout.h"
 #include "engine/mutation_policy.h"
 #include "engine/tick_clock.h"
+#include "engine/world_setup.h"
 
 void PrepareSimulationStart(LifeWorld& world) { world.stopFlag.store(0); }
 
@@ -19,7 +20,13 @@ void RunGeneration(LifeWorld& world, const LifeSettings& settings, LoopState& st
   const std::int32_t changes = StepGeneration(world.currentBits, world.nextBits, world.worldCols,
                                               world.worldRows, state.rule);
 
-  const MutationAction mutation = DecideMutation(world.mutationCountdown, changes, settings);
+  // A stalled world gives way to a fresh soup, drawn in this frame; no flip
+  // touches it, as none touches the first soup.
+  const bool renewed = settings.RenewWhenStalled != 0 && world.stallDetector.Observe(changes);
+  if (renewed) RenewWorld(world, settings);
+
+  const MutationAction mutation =
+      renewed ? MutationAction::kNone : DecideMutation(world.mutationCountdown, changes, settings);
   if (mutation == MutationAction::kFlipBeforeFrame) FlipRandomCell(world);
   FrameTransfer frame = RenderIntoDisplay(world, settings);
   frame.generation = world.generationCount;

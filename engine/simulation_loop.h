@@ -42,8 +42,10 @@ struct LoopState {
 LoopState StartLoopState(const LifeSettings& settings);
 
 // One generation of the loop, in order: timing sample, count, step into
-// nextBits, mutation decision (a shown flip), the frame composed and handed
-// to RenderFrame, a hidden flip, swap of the two buffers.
+// nextBits, with RenewWhenStalled the stall detector fed and a stalled world
+// renewed (RenewWorld, and no mutation this generation), mutation decision
+// (a shown flip), the frame composed and handed to RenderFrame, a hidden
+// flip, swap of the two buffers.
 void RunGeneration(LifeWorld& world, const LifeSettings& settings, LoopState& state,
                    FrameRenderer& renderer);
 

@@ -46,5 +46,10 @@ void SetUpWorld(LifeWorld& world, const WorldGeometry& geometry, const LifeSetti
   if (displayBits != nullptr) {
     std::memset(displayBits, 0, static_cast<std::size_t>(DisplayBytes(geometry)));
   }
+  StartWorldCounts(world, settings);
+}
+
+void StartWorldCounts(LifeWorld& world, const LifeSettings& settings) {
   world.mutationCountdown = settings.WorldMutationRate;
+  world.stallDetector.Reset();
 }

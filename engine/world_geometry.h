@@ -39,7 +39,11 @@ std::int32_t DisplayBytes(const WorldGeometry& geometry);
 // Fills the world's plain data for a freshly allocated set of buffers:
 // geometry, the buffer pointers (currentBits = bitsA, nextBits = bitsB,
 // bitsSwapped 0), the display buffer (cleared to 0 when given; it must hold
-// DisplayBytes(geometry)) and the mutation countdown (WorldMutationRate).
+// DisplayBytes(geometry)) and StartWorldCounts.
 // The contents of the world buffers are left alone.
 void SetUpWorld(LifeWorld& world, const WorldGeometry& geometry, const LifeSettings& settings,
                 std::uint8_t* bitsA, std::uint8_t* bitsB, std::uint8_t* displayBits);
+
+// What a new soup starts counting from: the mutation countdown at
+// WorldMutationRate and the stall detector reset.
+void StartWorldCounts(LifeWorld& world, const LifeSettings& settings);

@@ -25,6 +25,23 @@ std::uint8_t* WorldBufferVectors::Allocate(WorldBuffer buffer, std::int32_t widt
   return bytes.data();
 }
 
+namespace {
+
+// The soup into soupBits, drawn from the world's generator, and clearedBits
+// emptied, so that the first step from the soup counts its changes against
+// an empty world rather than whatever the buffer held.
+void SowSoup(LifeWorld& world, const LifeSettings& settings, std::uint8_t* soupBits,
+             std::uint8_t* clearedBits) {
+  FillSoup(soupBits, world.worldCols, world.worldRows, settings.InitSize, world.generator);
+  if (clearedBits != nullptr) {
+    std::memset(clearedBits, 0,
+                static_cast<std::size_t>(world.worldCols / 8) *
+                    static_cast<std::size_t>(world.worldRows));
+  }
+}
+
+}  // namespace
+
 WorldGeometry BuildWorld(LifeWorld& world, std::int32_t width, std::int32_t height,
                          const LifeSettings& settings, WorldBufferAllocator& allocator) {
   const WorldGeometry geometry = ComputeWorldGeometry(width, height, settings);
@@ -49,10 +66,11 @@ WorldGeometry BuildWorld(LifeWorld& world, std::int32_t width, std::int32_t heig
   SetUpWorld(world, geometry, settings, bitsA, bitsB, displayBits);
   world.trailShades = shades;
   world.shadeDisplayBits = shadeDisplay;
-  FillSoup(world.currentBits, world.worldCols, world.worldRows, settings.InitSize,
-           world.generator);
-  if (world.nextBits != nullptr) {
-    std::memset(world.nextBits, 0, static_cast<std::size_t>(WorldBytes(geometry)));
-  }
+  SowSoup(world, settings, world.currentBits, world.nextBits);
   return geometry;
+}
+
+void RenewWorld(LifeWorld& world, const LifeSettings& settings) {
+  SowSoup(world, settings, world.nextBits, world.currentBits);
+  StartWorldCounts(world, settings);
 }

@@ -54,3 +54,11 @@ class WorldBufferVectors final : public WorldBufferAllocator {
 // rather than whatever the memory held. Returns the geometry.
 WorldGeometry BuildWorld(LifeWorld& world, std::int32_t width, std::int32_t height,
                          const LifeSettings& settings, WorldBufferAllocator& allocator);
+
+// A fresh soup in place of a stalled world, for the loop to call between the
+// step and the frame: nextBits (the generation the frame shows and the next
+// step starts from) gets a new soup as BuildWorld sows it, from the world's
+// generator as it stands (not seeded again), currentBits (the next step's
+// destination) is cleared, and StartWorldCounts. Once the buffers have
+// traded roles the world is as BuildWorld leaves it.
+void RenewWorld(LifeWorld& world, const LifeSettings& settings);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -100,5 +101,35 @@ TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
     EXPECT_EQ(during, 0) << "layout " << layout;
     EXPECT_EQ(renderer.frames, 300);
   }
+}
+
+TEST(NoAllocation, RenewalOfAStalledWorld) {
+  LifeSettings settings;
+  settings.ZoomFactor = 0;
+  settings.RenewWhenStalled = 1;
+  LifeWorld world;
+  std::vector<std::uint8_t> a(64 / 8 * 32), b(a.size());
+  world.worldCols = world.displayWidth = 64;
+  world.worldRows = world.displayHeight = 32;
+  world.worldBitsA = world.currentBits = a.data();
+  world.worldBitsB = world.nextBits = b.data();
+  world.generator.Seed(3, 4);
+  // An empty world one quiet generation short of stalled.
+  for (int g = 1; g < StallDetector::kLag + StallDetector::kQuietSpan; ++g) {
+    world.stallDetector.Observe(0);
+  }
+  PrepareSimulationStart(world);
+  CountingRenderer renderer(world, 6);  // its pause at 3 is resumed below
+  std::thread resumer([&world] {
+    while (world.pauseFlag.load() == 0) std::this_thread::yield();
+    world.pauseFlag.store(0);
+  });
+  const long before = allocations.load();
+  RunSimulation(world, settings, renderer);
+  EXPECT_EQ(allocations.load() - before, 0);
+  resumer.join();
+  EXPECT_EQ(renderer.frames, 6);
+  EXPECT_NE(std::count(a.begin(), a.end(), 0) + std::count(b.begin(), b.end(), 0),
+            static_cast<long>(2 * a.size()));  // renewed
 }
 #endif  // !CELLARIUM_TSAN
