@@ -162,9 +162,28 @@ void MeasureDetectorCost() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::int64_t generations = argc > 1 ? std::atoll(argv[1]) : 2000000;
+  // A whole positive number, or the program says so and stops.
+  auto number = [](const char* text, long long& value) {
+    char* end = nullptr;
+    value = std::strtoll(text, &end, 10);
+    return end != text && *end == '\0' && value > 0;
+  };
+  long long requested = 2000000;
+  if (argc > 1 && !number(argv[1], requested)) {
+    std::fprintf(stderr, "stall_bench: %s: not a positive number of generations\n"
+                         "usage: stall_bench [generations [seed ...]]\n", argv[1]);
+    return 2;
+  }
+  const std::int64_t generations = requested;
   std::vector<std::int32_t> seeds;
-  for (int i = 2; i < argc; ++i) seeds.push_back(std::atoi(argv[i]));
+  for (int i = 2; i < argc; ++i) {
+    long long seed = 0;
+    if (!number(argv[i], seed) || seed > INT32_MAX) {
+      std::fprintf(stderr, "stall_bench: %s: not a positive seed\n", argv[i]);
+      return 2;
+    }
+    seeds.push_back(static_cast<std::int32_t>(seed));
+  }
   if (seeds.empty()) seeds = {1, 2, 3, 4, 5};
   SetTickSource(&StillClock);
 

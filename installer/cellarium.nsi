@@ -15,8 +15,10 @@
 ; (SCRNSAVE.EXE, ScreenSaveActive). What it was before Cellarium became the
 ; active saver is kept in the uninstall entry (PreviousScreenSaver,
 ; PreviousScreenSaveActive, and ActivatedFor, the account whose hive it is)
-; until the uninstaller puts it back. The saver's own settings key is never
-; touched.
+; until the uninstaller puts it back. Nothing is recorded when Cellarium was
+; active already (an upgrade, or the .scr copied in by hand and chosen). The
+; uninstaller never leaves its own HKCU naming the file it removes. The
+; saver's own settings key is never touched.
 ;
 ; HKCU is the hive of the account the installer runs as. When that is not
 ; the user logged on to the session (over-the-shoulder elevation: a standard
@@ -290,18 +292,27 @@ Function ComponentsShow
 FunctionEnd
 
 Section "Uninstall"
-  ; Put back the saver Cellarium replaced, but only in the hive the
-  ; installer changed (this program's HKCU must be that account's), and
-  ; only while Cellarium is still the active one: the user may have chosen
-  ; another since.
-  Call un.ReadAccount
-  ReadRegStr $1 HKLM "${UNINST_KEY}" "ActivatedFor"
-  StrCpy $R0 0
-  ${If} $1 != ""
-  ${AndIf} $1 == $Account
-    Call un.CellariumIsActive
-  ${EndIf}
+  ; Only while Cellarium is the active saver: the user may have chosen
+  ; another since, and that one stays. Then put back the saver Cellarium
+  ; replaced, but only in the hive the installer changed (this program's
+  ; HKCU must be that account's). Without such a record (Cellarium chosen by
+  ; hand, copied in from the zip before installing, or the record is
+  ; another account's) the saver that was active before is unknown: no
+  ; saver is left chosen, rather than one naming the file removed below.
+  ; ScreenSaveActive, the user's on or off, then stays as it is.
+  Call un.CellariumIsActive
+  StrCpy $R3 0  ; the record is this hive's
   ${If} $R0 == 1
+    Call un.ReadAccount
+    ReadRegStr $1 HKLM "${UNINST_KEY}" "ActivatedFor"
+    ${If} $1 != ""
+    ${AndIf} $1 == $Account
+      StrCpy $R3 1
+    ${Else}
+      DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+    ${EndIf}
+  ${EndIf}
+  ${If} $R3 == 1
     ClearErrors
     ReadRegStr $0 HKLM "${UNINST_KEY}" "PreviousScreenSaver"
     ${If} ${Errors}

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "engine/life_world.h"
 
@@ -47,17 +49,50 @@ bool ReplaceWithTheCLibrary(const std::string& from, const std::string& to) {
 
 bool RemoveWithTheCLibrary(const std::string& path) { return std::remove(path.c_str()) == 0; }
 
+bool MakeFolderWithTheCLibrary(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::create_directory(path, ignored);
+  return std::filesystem::is_directory(path, ignored);
+}
+
 FileOperations fileOperations = DefaultFileOperations();
 
-// Temporary names tried beside a target; more are left only by runs that
-// were killed while writing, and then the per-user folder takes the file.
+// Temporary names tried beside a target: "<target>.0.tmp" to ".99.tmp".
+// Taken are only those of savers writing that file now and the leftovers
+// of killed runs that remain held; then the per-user folder takes the file.
 constexpr int kTemporaryNames = 100;
+
+std::string TemporaryName(const std::string& target, int n) {
+  return target + "." + std::to_string(n) + ".tmp";
+}
 
 std::string JoinPath(std::string directory, const char* fileName) {
   if (directory.empty()) return directory;
   directory += '\\';
   directory += fileName;
   return directory;
+}
+
+// Deletes every temporary name of the target that can be deleted. A saver
+// writing one holds it open, and Windows refuses to delete that; only in the
+// moment between such a saver's close and its replacement is its file
+// unheld, and a removal then fails that replacement as a full disk would:
+// its Commit is false and the target stays as it was.
+void RemoveLeftovers(const std::string& target) {
+  if (target.empty()) return;
+  for (int n = 0; n < kTemporaryNames; ++n) fileOperations.remove(TemporaryName(target, n));
+}
+
+void RemoveLeftoversInBothFolders(const char* fileName) {
+  RemoveLeftovers(DiagnosticFilePath(fileName));
+  RemoveLeftovers(UserDiagnosticFilePath(fileName));
+}
+
+// The file's path in the per-user folder, made for it, or empty.
+std::string UserTarget(const char* fileName) {
+  const std::string folder = userDirectorySource();
+  if (folder.empty() || !fileOperations.makeFolder(folder)) return std::string();
+  return JoinPath(folder, fileName);
 }
 
 void PutLittleEndian(std::uint8_t* p, std::uint32_t value, int bytes) {
@@ -86,7 +121,7 @@ WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source) {
 
 FileOperations DefaultFileOperations() {
   return {&CreateNewWithTheCLibrary, &MayReplaceWithTheCLibrary, &ReplaceWithTheCLibrary,
-          &RemoveWithTheCLibrary};
+          &RemoveWithTheCLibrary, &MakeFolderWithTheCLibrary};
 }
 
 FileOperations SetFileOperations(const FileOperations& operations) {
@@ -96,7 +131,8 @@ FileOperations SetFileOperations(const FileOperations& operations) {
       operations.createNew != nullptr ? operations.createNew : fallback.createNew,
       operations.mayReplace != nullptr ? operations.mayReplace : fallback.mayReplace,
       operations.replace != nullptr ? operations.replace : fallback.replace,
-      operations.remove != nullptr ? operations.remove : fallback.remove};
+      operations.remove != nullptr ? operations.remove : fallback.remove,
+      operations.makeFolder != nullptr ? operations.makeFolder : fallback.makeFolder};
   return previous;
 }
 
@@ -112,7 +148,7 @@ bool PendingFile::Create(const std::string& targetPath) {
   Abandon();
   if (targetPath.empty() || !fileOperations.mayReplace(targetPath)) return false;
   for (int n = 0; n < kTemporaryNames && file == nullptr; ++n) {
-    temporary = targetPath + "." + std::to_string(n) + ".tmp";
+    temporary = TemporaryName(targetPath, n);
     file = fileOperations.createNew(temporary);
   }
   if (file == nullptr) return false;
@@ -140,8 +176,9 @@ void PendingFile::Abandon() {
 }
 
 bool OpenRandBitsLog(PendingFile& log) {
+  RemoveLeftoversInBothFolders(kRandBitsFileName);
   return log.Create(DiagnosticFilePath(kRandBitsFileName)) ||
-         log.Create(UserDiagnosticFilePath(kRandBitsFileName));
+         log.Create(UserTarget(kRandBitsFileName));
 }
 
 bool DumpWorldFits(std::int32_t worldCols, std::int32_t worldRows) {
@@ -191,7 +228,6 @@ bool DumpWorld(const LifeWorld& world, std::uint32_t colour) {
   const auto dump = [&](const std::string& path) {
     return DumpWorld(world.worldCols, world.worldRows, world.currentBits, colour, path);
   };
-  // The per-user folder is looked up (and made) only when it is needed.
-  return dump(DiagnosticFilePath(kLifeDumpFileName)) ||
-         dump(UserDiagnosticFilePath(kLifeDumpFileName));
+  RemoveLeftoversInBothFolders(kLifeDumpFileName);
+  return dump(DiagnosticFilePath(kLifeDumpFileName)) || dump(UserTarget(kLifeDumpFileName));
 }

@@ -16,10 +16,13 @@ struct LifeWorld;
 // per timing bit, nothing else.
 //
 // Neither file is ever written in place. Each is written to a new temporary
-// file beside it ("<name>.<n>.tmp"), every write and the close checked, and
-// only a complete file replaces the earlier one, in one step. On any failure
-// the temporary file is removed and an earlier file stays as it was: a full
-// disk never leaves a truncated dump or log behind.
+// file beside it ("<name>.<n>.tmp", n from 0 to 99), every write and the
+// close checked, and only a complete file replaces the earlier one, in one
+// step. On any failure the temporary file is removed and an earlier file
+// stays as it was: a full disk never leaves a truncated dump or log behind.
+// A run ended by force leaves its temporary file; the next run that writes
+// that file removes such leftovers from both folders first, except those a
+// running saver still holds open, so they never use up the names.
 //
 // Paths are UTF-8 throughout; the Windows back end opens them with the
 // wide-character functions, so any user name works.
@@ -34,9 +37,10 @@ inline constexpr const char* kLifeDumpFileName = "LifeDump.bmp";
 using WindowsDirectorySource = std::string (*)();
 WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source);
 
-// The per-user folder the files fall back to, made when missing, or an empty
-// string. On Windows InstallWindowsStore() installs %LOCALAPPDATA%\Cellarium;
-// null restores the default, which knows no folder.
+// The per-user folder the files fall back to, or an empty string. It need not
+// exist: it is made (FileOperations::makeFolder) only when a file goes there.
+// On Windows InstallWindowsStore() installs %LOCALAPPDATA%\Cellarium; null
+// restores the default, which knows no folder.
 WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source);
 
 // The file system as the files need it. The default, for the portable
@@ -53,8 +57,12 @@ struct FileOperations {
   // Puts the file from in place of the file to, in one step; false when
   // it cannot, and then both are as they were.
   bool (*replace)(const std::string& from, const std::string& to);
-  // Deletes a file; false when it cannot.
+  // Deletes a file; false when it cannot. On Windows that includes a file
+  // another process holds open (without FILE_SHARE_DELETE, as createNew
+  // opens it); POSIX remove deletes an open file too.
   bool (*remove)(const std::string& path);
+  // Makes the folder when it is missing; true when it exists afterwards.
+  bool (*makeFolder)(const std::string& path);
 };
 // Installs operations (or the default, given null members) and returns the
 // previous ones.
@@ -64,7 +72,7 @@ FileOperations DefaultFileOperations();
 // The directory, one backslash, the name. Empty when the directory is
 // unknown, so that no file is created somewhere unintended.
 std::string DiagnosticFilePath(const char* fileName);
-// The same in the per-user folder.
+// The same in the per-user folder, which is not made here.
 std::string UserDiagnosticFilePath(const char* fileName);
 
 // A file being written: a temporary file beside its target that Commit puts
@@ -97,7 +105,9 @@ class PendingFile {
 };
 
 // Starts the random-bit log: RandBits.txt in the Windows directory, else in
-// the per-user folder. False when neither can be written. Written by the
+// the per-user folder (made for it). First removes the leftovers of earlier
+// runs that no process holds. False, with no log started, when neither
+// folder can be written; the saver then runs without one. Written by the
 // simulation loop through log.Stream(), made RandBits.txt by log.Commit().
 bool OpenRandBitsLog(PendingFile& log);
 
@@ -130,5 +140,7 @@ bool DumpWorld(std::int32_t worldCols, std::int32_t worldRows, const std::uint8_
                std::uint32_t colour, const std::string& path);
 
 // The saver's dump: world.currentBits into LifeDump.bmp in the Windows
-// directory, else in the per-user folder. False when neither took it.
+// directory, else in the per-user folder (made for it), after removing the
+// leftovers of earlier dumps as OpenRandBitsLog does. False when neither
+// took it.
 bool DumpWorld(const LifeWorld& world, std::uint32_t colour);

@@ -71,11 +71,23 @@ bool Replace(const std::string& from, const std::string& to) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// Fails for a file another process holds open without FILE_SHARE_DELETE,
+// as a saver holds the temporary file it writes (CreateNew).
 bool Remove(const std::string& path) {
   const std::wstring wide = WideFromUtf8(path);
   return !wide.empty() && DeleteFileW(wide.c_str()) != 0;
 }
 
+bool MakeFolder(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  if (wide.empty()) return false;
+  if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace
 
-FileOperations WindowsFileOperations() { return {&CreateNew, &MayReplace, &Replace, &Remove}; }
+FileOperations WindowsFileOperations() {
+  return {&CreateNew, &MayReplace, &Replace, &Remove, &MakeFolder};
+}

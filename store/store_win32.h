@@ -18,12 +18,14 @@ RegistryBackend& WindowsRegistry();
 // The Windows directory (UTF-8), or an empty string when it cannot be found.
 std::string WindowsDirectory();
 
-// %LOCALAPPDATA%\Cellarium (UTF-8), made when missing, or an empty string when
-// LOCALAPPDATA is unset or the folder cannot be made.
+// %LOCALAPPDATA%\Cellarium (UTF-8), not made here, or an empty string when
+// LOCALAPPDATA is unset.
 std::string UserDiagnosticDirectory();
 
-// Temporary files made with CREATE_NEW, replaced with MoveFileExW
-// (MOVEFILE_REPLACE_EXISTING), every path converted from UTF-8.
+// Temporary files made with CREATE_NEW and held without FILE_SHARE_DELETE,
+// replaced with MoveFileExW (MOVEFILE_REPLACE_EXISTING), deleted with
+// DeleteFileW, folders made with CreateDirectoryW, every path converted
+// from UTF-8.
 FileOperations WindowsFileOperations();
 
 // UTF-8 to UTF-16 and back; empty for text that is not valid.

@@ -19,11 +19,7 @@ std::string UserDiagnosticDirectory() {
   wchar_t buffer[MAX_PATH];
   const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return std::string();
-  std::wstring folder(buffer, length);
-  folder += L"\\Cellarium";
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-    return std::string();
-  return Utf8FromWide(folder);
+  return Utf8FromWide(std::wstring(buffer, length) + L"\\Cellarium");
 }
 
 void InstallWindowsStore() {

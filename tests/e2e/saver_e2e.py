@@ -63,6 +63,7 @@ class Outcome:
         self.user_files = {}     # name -> bytes found in %LOCALAPPDATA%\Cellarium
         self.exit_seconds = None  # from the closing input to the process's end
         self.leftovers = []      # temporary files left in the Windows directory
+        self.user_leftovers = []  # and in %LOCALAPPDATA%\Cellarium
 
 
 class Context:
@@ -82,11 +83,12 @@ class Context:
 
 def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
               action=None, close=None, shot=True, settle=1.0, dump=False, blocked=False,
-              local_appdata=None, full_volume=False, unmanaged=False):
+              local_appdata=None, full_volume=False, unmanaged=False, user_files=None):
     """Runs the saver once in a fresh prefix and records what happened.
 
     settings: registry values {name: (type, data)} written before the run.
-    files: {name: bytes} put into the Windows directory before the run.
+    files: {name: bytes} put into the Windows directory before the run;
+    user_files: the same into %LOCALAPPDATA%\\Cellarium (give local_appdata).
     blocked: folders named LifeDump.bmp and RandBits.txt stand in the
     Windows directory, so neither file can be created there.
     unmanaged: Wine keeps its windows away from a window manager. There is
@@ -121,11 +123,14 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
                               key=r"HKCU\Volatile Environment")
         if full_volume:
             volume = full_windows_directory(prefix)
-        for fname, blob in (files or {}).items():
-            path = os.path.join(prefix.windows_dir, fname)
-            with open(path, "wb") as f:
-                f.write(blob)
-            os.utime(path, (1_000_000_000, 1_000_000_000))
+        if user_files:
+            os.makedirs(user_dir, exist_ok=True)
+        for folder, planted in ((prefix.windows_dir, files), (user_dir, user_files)):
+            for fname, blob in (planted or {}).items():
+                path = os.path.join(folder, fname)
+                with open(path, "wb") as f:
+                    f.write(blob)
+                os.utime(path, (1_000_000_000, 1_000_000_000))
         if blocked:
             for fname in ("LifeDump.bmp", "RandBits.txt"):
                 os.makedirs(os.path.join(prefix.windows_dir, fname))
@@ -197,6 +202,8 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
                 with open(path, "rb") as f:
                     out.user_files[fname] = f.read()
         out.leftovers = [n for n in os.listdir(prefix.windows_dir) if n.endswith(".tmp")]
+        if os.path.isdir(user_dir):
+            out.user_leftovers = [n for n in os.listdir(user_dir) if n.endswith(".tmp")]
     except HarnessError as e:
         out.error = str(e)
     finally:
@@ -751,7 +758,10 @@ def check_end_session(ctx):
 
 def check_randbits(ctx):
     suite = ctx.suite
-    out = run_saver(ctx, "mode /r", args=("/r",), files={"RandBits.txt": b"1" * 5000},
+    # Every temporary name in both folders taken by a run killed during /r.
+    stale = {f"RandBits.txt.{n}.tmp": b"10" for n in range(100)}
+    out = run_saver(ctx, "mode /r", args=("/r",), files={"RandBits.txt": b"1" * 5000, **stale},
+                    user_files=stale, local_appdata=r"C:\users\probe\Local",
                     shot=False, settle=3.0, close=press("b"))
     with suite.check("/r: RandBits.txt of '0' and '1' only, no line end"):
         expect_closed(out)
@@ -763,6 +773,14 @@ def check_randbits(ctx):
                                  "file was not replaced, or far more than two samples a second")
         expect(set(bits) <= {ord("0"), ord("1")},
                f"RandBits.txt holds other characters: {bits[:60]!r}")
+    with suite.check("/r: 100 temporary files of killed runs in both folders are gone, "
+                     "the log in the Windows directory"):
+        expect_closed(out)
+        expect(not out.leftovers and not out.user_leftovers,
+               f"left: {len(out.leftovers)} in C:\\windows, {len(out.user_leftovers)} in "
+               "%LOCALAPPDATA%\\Cellarium")
+        expect("RandBits.txt" not in out.user_files,
+               "a RandBits.txt in %LOCALAPPDATA%\\Cellarium")
 
 
 def hyphenated_copy(ctx, prefix):

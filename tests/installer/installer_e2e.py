@@ -158,18 +158,33 @@ def run(suite, display, template, setup, scr):
         expect(status == 2, f"the installer exited with {status}: {out.strip()[-300:]}")
         expect(installed(prefix) == older, "cellarium.scr changed")
 
-    # What an earlier install changed and the uninstaller must leave: a saver
-    # chosen since, or the desktop values of another account's hive.
+    # Where the uninstaller has no record of its own hive to put back: a saver
+    # chosen since stays; Cellarium chosen under another account's record, or
+    # copied in and chosen before the installer ran (which then records
+    # nothing), is unset rather than left naming the removed file. Either
+    # way ScreenSaveActive stays.
     chosen = r"C:\windows\system32\chosen.scr"
-    for name, change, key in (("a saver chosen after installing", ("SCRNSAVE.EXE", chosen), DESKTOP),
-                              ("another account's choice", ("ActivatedFor", r"ELSEWHERE\someone"), UNINSTALL)):
-        with suite.check(f"the uninstaller leaves the desktop values alone after {name}"):
+
+    def zip_style():
+        with open(unix(prefix, INSTALLED), "wb") as f:
+            f.write(scr)
+        prefix.reg_add("SCRNSAVE.EXE", "REG_SZ", INSTALLED, key=DESKTOP)
+        prefix.reg_add("ScreenSaveActive", "REG_SZ", "1", key=DESKTOP)
+    for name, before_install, change, saver in (
+            ("a saver chosen after installing", None, ("SCRNSAVE.EXE", chosen, DESKTOP), chosen),
+            ("another account's record", None, ("ActivatedFor", r"ELSEWHERE\someone", UNINSTALL), None),
+            ("a zip-style install chosen before installing", zip_style, None, None)):
+        with suite.check(f"after {name}, the uninstaller leaves SCRNSAVE.EXE {saver or 'unset'}"):
+            if before_install:
+                before_install()
             install(prefix, setup)
-            prefix.reg_add(change[0], "REG_SZ", change[1], key=key)
+            if change:
+                prefix.reg_add(change[0], "REG_SZ", change[1], key=change[2])
             before = saver_values(prefix.reg_query(DESKTOP))
             uninstall(prefix)
             after = saver_values(prefix.reg_query(DESKTOP))
-            expect(after == before, f"desktop values {before} became {after}")
+            want = dict(before, **{"SCRNSAVE.EXE": saver})
+            expect(after == want, f"desktop values {before} became {after}, not {want}")
 
     with suite.check("the installer shows its page with the saver chosen for activation"):
         proc = prefix.start(setup)

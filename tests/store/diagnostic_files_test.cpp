@@ -75,6 +75,14 @@ class DiagnosticFiles : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // Every file of the two folders as "win\\name" or "user\\name".
+  std::vector<std::string> Files() const {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+      if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
 
   fs::path folder;
 };
@@ -225,6 +233,7 @@ bool MayReplaceFailing(const std::string& path) {
 bool ReplaceFailing(const std::string& from, const std::string& to) {
   return !InFailingFolder(to) && DefaultFileOperations().replace(from, to);
 }
+bool MakeFolderFailing(const std::string&) { return false; }
 
 TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFolder) {
   UseWindowsAndUserFolders();
@@ -233,10 +242,10 @@ TEST_F(DiagnosticFiles, AFailedWriteLeavesTheEarlierFileAndFallsBackToTheUserFol
     const char* what;
     FileOperations operations;
   } cases[] = {
-      {"writes fail (a full disk)", {&CreateNewTakingNoWrite, nullptr, nullptr, nullptr}},
-      {"the replacement fails", {nullptr, nullptr, &ReplaceFailing, nullptr}},
-      {"no temporary file", {&CreateNewFailing, nullptr, nullptr, nullptr}},
-      {"the target may not be replaced", {nullptr, &MayReplaceFailing, nullptr, nullptr}},
+      {"writes fail (a full disk)", {&CreateNewTakingNoWrite, nullptr, nullptr, nullptr, nullptr}},
+      {"the replacement fails", {nullptr, nullptr, &ReplaceFailing, nullptr, nullptr}},
+      {"no temporary file", {&CreateNewFailing, nullptr, nullptr, nullptr, nullptr}},
+      {"the target may not be replaced", {nullptr, &MayReplaceFailing, nullptr, nullptr, nullptr}},
   };
   Bytes pixels = Pattern(32 / 8 * 2);
   LifeWorld world;
@@ -282,16 +291,18 @@ TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
   world.worldRows = 2;
   world.currentBits = pixels.data();
 
-  // Where the Windows directory takes the files, the user folder stays empty.
+  // Where the Windows directory takes the files, the user folder is not made.
+  fs::remove(folder / "user");
   EXPECT_TRUE(DumpWorld(world, kDefaultPixelColor));
   PendingFile log;
   ASSERT_TRUE(OpenRandBitsLog(log));
   EXPECT_TRUE(log.Commit());
   EXPECT_EQ(ReadAll(At("win", kLifeDumpFileName)).size(), 40u);
   EXPECT_TRUE(fs::exists(At("win", kRandBitsFileName)));
-  EXPECT_TRUE(fs::is_empty(folder / "user"));
+  EXPECT_FALSE(fs::exists(folder / "user"));
 
-  // A folder in each file's place: both are made in the user folder instead.
+  // A folder in each file's place: both are made in the user folder, which
+  // is made for them.
   for (const char* name : {kLifeDumpFileName, kRandBitsFileName}) {
     fs::remove(At("win", name));
     fs::create_directories(At("win", name));
@@ -303,8 +314,78 @@ TEST_F(DiagnosticFiles, AFileTheWindowsDirectoryRefusesGoesToTheUserFolder) {
   EXPECT_EQ(ReadAll(At("user", kLifeDumpFileName)).size(), 40u);
   EXPECT_EQ(ReadAll(At("user", kRandBitsFileName)), Bytes{'1'});
 
-  // Neither place: nothing, silently.
-  SetUserDirectorySource(&NoDirectory);
+  // Neither place (no user folder known, or it cannot be made): nothing,
+  // silently.
+  fs::remove_all(folder / "user");
+  SetFileOperations({nullptr, nullptr, nullptr, nullptr, &MakeFolderFailing});
   EXPECT_FALSE(OpenRandBitsLog(log));
   EXPECT_FALSE(DumpWorld(world, kDefaultPixelColor));
+  EXPECT_FALSE(fs::exists(folder / "user"));
+  SetUserDirectorySource(&NoDirectory);
+  SetFileOperations(DefaultFileOperations());
+  EXPECT_FALSE(OpenRandBitsLog(log));
+  EXPECT_FALSE(DumpWorld(world, kDefaultPixelColor));
+}
+
+// ---- what runs ended by force leave
+
+std::vector<std::string> heldFiles;  // "win\\name" or "user\\name": open in a running saver
+// Windows refuses to delete a file another process holds open.
+bool RemoveUnlessHeld(const std::string& path) {
+  for (const std::string& held : heldFiles) {
+    if (path.size() >= held.size() && path.compare(path.size() - held.size(), held.size(), held) == 0)
+      return false;
+  }
+  return DefaultFileOperations().remove(path);
+}
+
+// Every temporary name of both files in both folders is taken by a killed
+// run's leftover. Those no running saver holds are removed before a file
+// is written; when all are held, nothing is written and nothing claims it.
+TEST_F(DiagnosticFiles, LeftoversOfKilledRunsGoUnlessARunningSaverHoldsThem) {
+  UseWindowsAndUserFolders();
+  Bytes pixels = Pattern(32 / 8 * 2);
+  LifeWorld world;
+  world.worldCols = 32;
+  world.worldRows = 2;
+  world.currentBits = pixels.data();
+  std::vector<std::string> leftovers;
+  for (const char* dir : {"user", "win"})
+    for (const char* name : {kLifeDumpFileName, kRandBitsFileName})
+      for (int n = 0; n < 100; ++n)
+        leftovers.push_back(std::string(dir) + "\\" + name + "." + std::to_string(n) + ".tmp");
+  // Names this program never makes, and the earlier log.
+  const std::vector<std::string> others = {"user\\notes.0.tmp", "win\\RandBits.txt",
+                                           "win\\RandBits.txt.tmp"};
+  struct Case {
+    const char* what;
+    std::vector<std::string> held;
+    bool written;  // both files, in the Windows directory
+  } cases[] = {
+      {"some held", {"user\\RandBits.txt.5.tmp", "win\\LifeDump.bmp.0.tmp", "win\\RandBits.txt.0.tmp"},
+       true},
+      {"all held", leftovers, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& name : leftovers) WriteAll(folder / name, "stale");
+    for (const std::string& name : others) WriteAll(folder / name, "0110");
+    heldFiles = c.held;
+    SetFileOperations({nullptr, nullptr, nullptr, &RemoveUnlessHeld, nullptr});
+
+    PendingFile log;
+    if (OpenRandBitsLog(log)) std::fputc('1', log.Stream());
+    EXPECT_EQ(log.Commit(), c.written);
+    EXPECT_EQ(DumpWorld(world, kDefaultPixelColor), c.written);
+
+    std::vector<std::string> want = c.held;
+    want.insert(want.end(), others.begin(), others.end());
+    if (c.written) want.push_back("win\\LifeDump.bmp");
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(Files(), want);
+    const Bytes logged = c.written ? Bytes{'1'} : Bytes{'0', '1', '1', '0'};
+    EXPECT_EQ(ReadAll(folder / "win\\RandBits.txt"), logged);
+    fs::remove_all(folder);
+    UseWindowsAndUserFolders();
+  }
 }

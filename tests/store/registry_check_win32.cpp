@@ -19,7 +19,11 @@
 //   randbits DIGITS         the random-bit log holding these digits
 //   (both where the saver puts them: the Windows directory, else the
 //   per-user folder)
+//   hold PATH               makes the file and holds it open as a saver holds
+//                           its temporary file, until PATH.release exists
 // Prints "ok" or lines starting "FAIL"; exit status 0 only when all is well.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -222,6 +226,23 @@ int RandBits(const char* digits) {
   return 0;
 }
 
+int Hold(const std::string& path) {
+  std::FILE* file = WindowsFileOperations().createNew(path);
+  if (file == nullptr) {
+    std::printf("FAIL cannot make %s\n", path.c_str());
+    return 1;
+  }
+  std::fputs("held", file);
+  std::fflush(file);
+  const std::wstring release = WideFromUtf8(path + ".release");
+  for (int waited = 0; waited < 600 && GetFileAttributesW(release.c_str()) == INVALID_FILE_ATTRIBUTES;
+       ++waited)
+    Sleep(100);
+  std::fclose(file);
+  std::printf("ok\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,8 +274,10 @@ int main(int argc, char** argv) {
   }
   if (mode == "dump") return Dump();
   if (mode == "randbits" && argc == 3) return RandBits(argv[2]);
+  if (mode == "hold" && argc == 3) return Hold(argv[2]);
   std::fprintf(stderr,
                "usage: store_wine_check "
-               "load|fields|save-settings|save-seeds|rate|read|path|dump|randbits ...\n");
+               "load|fields|save-settings|save-seeds|rate|read|path|dump|randbits|hold ...
+");
   return 2;
 }

@@ -11,7 +11,9 @@
 # The stored names, forms and groups come from the program's own table
 # (`store_wine_check.exe fields`), so every stored value is covered.
 #  - the dump and the random-bit log land in the Windows directory, and in
-#    %LOCALAPPDATA%\Cellarium when a folder of their name stands in the way.
+#    %LOCALAPPDATA%\Cellarium when a folder of their name stands in the way;
+#  - temporary files that killed runs left in both folders go before a file
+#    is written, but not one another process holds open.
 # Prints "ok ..." or "FAIL ..." per check and, last, "N passed, N failed".
 # Exits non-zero when a check fails or Wine cannot be used.
 set -uo pipefail
@@ -252,6 +254,34 @@ content=$(od -An -c "$userdir/RandBits.txt" 2>/dev/null | tr -d ' \n')
 [[ -n $local_app && $size == 24608 && $content == 011 ]]
 verdict $? "blocked Windows directory: both files in $local_app\Cellarium" \
   "dump of '$size' bytes, log '$content' in '$userdir'"
+
+# Leftovers in both folders, and a temporary name another process holds open
+# (made and held as a running saver holds its own).
+rmdir "$windir/LifeDump.bmp" "$windir/RandBits.txt"
+for name in RandBits.txt.0.tmp RandBits.txt.99.tmp LifeDump.bmp.0.tmp; do
+  printf stale >"$windir/$name"
+  printf stale >"$userdir/$name"
+done
+held='RandBits.txt.1.tmp'
+"$wine" "$exe" hold "C:\\windows\\$held" >"$WINEPREFIX.hold" 2>&1 &
+holder=$!
+for ((i = 0; i < 300; i++)); do [[ -s $windir/$held ]] && break; sleep 0.1; done
+check randbits 0101 >/dev/null
+check dump >/dev/null
+content=$(od -An -c "$windir/RandBits.txt" 2>/dev/null | tr -d ' \n')
+left=$(find "$windir" "$userdir" -maxdepth 1 -name '*.tmp' -printf '%f ')
+touch "$windir/$held.release"
+wait "$holder"
+holder_said=$(tr -d '\r' <"$WINEPREFIX.hold")
+[[ $content == 0101 && $left == "$held " && $holder_said == ok ]]
+verdict $? "leftovers removed from both folders, the held one kept" \
+  "log '$content', .tmp left: '$left', holder: '$holder_said'"
+rm -f "$windir/$held" "$windir/$held.release" "$WINEPREFIX.hold"
+
+rm -rf "$userdir"
+check randbits 1 >/dev/null
+[[ ! -e $userdir ]]
+verdict $? "the log in the Windows directory does not make $local_app\Cellarium" "it was made"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
