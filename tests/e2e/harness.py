@@ -34,6 +34,12 @@ API in short:
   screen per monitor, side by side, joined by Xinerama and without RandR,
   on a host Xvfb large enough for it: Wine then sees that many monitors,
   the first the primary. ``width`` and ``height`` are the bounding box.
+* ``Display(width, height, resizable=True)``: a nested Xephyr server with
+  RandR, one screen that follows a change of display mode, on a host Xvfb
+  of the largest mode: Wine then offers Xephyr's list of sizes, 160x160 up
+  to 1600x1200 (``LARGEST_MODE``), among them 800x600, 1024x768 and
+  1280x1024. ``root_size()`` is the root window's size now;
+  ``Prefix.change_mode`` switches the mode.
 * ``screenshot(display)``: the root window as an ``Image`` of 0xRRGGBB
   values (``px``, ``width``, ``height``, ``value``, ``rgb``, ``row``,
   ``colours``, ``crop``, ``bbox``, ``save_png``).
@@ -43,6 +49,8 @@ API in short:
   it; ``fresh(display=None)`` copies it into a new ``Prefix`` (with
   prewarm, the next copy is started in the background meanwhile).
 * ``Prefix``: ``env``, ``wine(args)`` (runs a Wine program to its end),
+  ``change_mode(driver, width, height)`` (switches the display's mode with
+  ``display_mode.exe`` and waits for the root to follow),
   ``start(program, *args)`` (a running ``Process``), ``reg_add``,
   ``reg_import`` (several values at once), ``reg_query``, ``windows_dir``,
   ``install`` (copies a program into C:\\windows\\system32 and returns its
@@ -77,6 +85,9 @@ WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 SAVER_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Screen Savers\Cellarium"
 DISPLAYS = range(90, 100)
+# The largest of the display modes a resizable Display offers (Xephyr's own
+# list of sizes); its host Xvfb is made that large.
+LARGEST_MODE = (1600, 1200)
 
 
 class HarnessError(Exception):
@@ -117,8 +128,9 @@ def _poll(predicate, timeout, interval=0.05):
 class Display:
     """An Xvfb server of the given size on a free display number."""
 
-    def __init__(self, width, height, depth=24, shm=True, monitors=None):
+    def __init__(self, width, height, depth=24, shm=True, monitors=None, resizable=False):
         self.monitors = list(monitors or [])
+        self.resizable = resizable
         if self.monitors:
             width = sum(w for w, _ in self.monitors)
             height = max(h for _, h in self.monitors)
@@ -145,11 +157,14 @@ class Display:
         need_tool("Xvfb", "xvfb")
         need_tool("xdotool", "xdotool")
         need_tool("xwd", "x11-apps")
-        if self.monitors:
+        if self.monitors or self.resizable:
             need_tool("Xephyr", "xserver-xephyr")
             # Wine takes its monitors from Xinerama only when RandR is
-            # missing; Xvfb's own Xinerama gives it one monitor.
-            self.host = Display(self.width + 64, self.height + 64, self.depth).start(timeout)
+            # missing; Xvfb's own Xinerama gives it one monitor. Wine
+            # changes a display mode only through RandR, and Xvfb's RandR
+            # offers one mode only.
+            host = LARGEST_MODE if self.resizable else (self.width, self.height)
+            self.host = Display(host[0] + 64, host[1] + 64, self.depth).start(timeout)
         for number in DISPLAYS:
             if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
                 continue
@@ -159,6 +174,12 @@ class Display:
                            "+xinerama", "-extension", "RANDR"]
                 for w, h in self.monitors:
                     command += ["-screen", f"{w}x{h}"]
+                env = self.host.env()
+            elif self.resizable:
+                # -resizeable: RandR offers Xephyr's list of sizes, and the
+                # screen (and its host window) takes the size a client sets.
+                command = ["Xephyr", f":{number}", "-nolisten", "tcp", "-retro", "-noreset",
+                           "-resizeable", "-screen", f"{self.width}x{self.height}"]
                 env = self.host.env()
             else:
                 # -retro: the black-and-white stipple root, so uncovered screen
@@ -182,6 +203,11 @@ class Display:
     def _answers(self):
         return subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env(),
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+    def root_size(self):
+        """(width, height) of the root window now, as the X server reports it."""
+        width, height = self.xdotool("getdisplaygeometry").split()
+        return int(width), int(height)
 
     def stop(self):
         if self.proc is not None:
@@ -506,6 +532,23 @@ class Prefix:
         proc = Process(popen, args, log)
         self.procs.append(proc)
         return proc
+
+    def change_mode(self, driver, width, height, timeout=20):
+        """Switches the primary display to width x height with display_mode.exe
+        (driver: its Windows or Unix path), as a program of this prefix does
+        with ChangeDisplaySettingsEx; waits until the X root has that size
+        and takes it as the display's width and height. Returns the
+        driver's line."""
+        status, out = self.wine(driver, width, height, timeout=timeout)
+        if status != 0:
+            raise HarnessError(f"display_mode {width} {height} ended with status {status}: "
+                               f"{out.strip()}")
+        size = _poll(lambda: self.display.root_size() == (width, height), timeout, 0.1)
+        if not size:
+            raise HarnessError(f"the X root is {self.display.root_size()}, not {width}x{height}, "
+                               f"after display_mode {width} {height}")
+        self.display.width, self.display.height = width, height
+        return out.strip()
 
     def install(self, program, name=None):
         """Copies a program into C:\\windows\\system32 and returns its Windows

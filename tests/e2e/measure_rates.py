@@ -16,8 +16,10 @@ transfer, everything else).
 
 With --speeds it runs the saver instead at each position of the options
 dialog's speed slider (GenerationRate 5, 10, 30, 60, 120 and 0, no limit)
-and prints each LastRate and how long after the closing key the program
-ended. Wine is told that no window manager runs (there is none on Xvfb):
+and prints each LastRate, the saver's CPU use over the measured seconds as
+a share of one core (user and system time of its Wine process, from
+/proc), and how long after the closing key the program ended; then the CPU
+shares as a table. Wine is told that no window manager runs (there is none on Xvfb):
 otherwise it waits 2 s for one when the saver's window closes.
 """
 
@@ -30,18 +32,55 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Display, HarnessError, make_prefix, screenshot  # noqa: E402
+from harness import (Display, HarnessError, make_prefix, screenshot,  # noqa: E402
+                     stray_processes)
 
 SAVER = "ScreenSaver.Cellarium"
 
 
+def cpu_seconds(pids):
+    """User plus system time so far of the processes (all their threads);
+    a process that has ended counts nothing."""
+    ticks = 0
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/stat", "rb") as f:
+                fields = f.read().rsplit(b")", 1)[1].split()
+        except OSError:
+            continue
+        ticks += int(fields[11]) + int(fields[12])  # utime, stime: fields 14 and 15
+    return ticks / os.sysconf("SC_CLK_TCK")
+
+
+def saver_processes(prefix, scr):
+    """The Unix processes of the prefix that run the program scr (a Windows path)."""
+    name = scr.rsplit("\\", 1)[-1].lower().encode()
+    found = []
+    for pid in stray_processes(None, prefix.path):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                if name in f.read().lower():
+                    found.append(pid)
+        except OSError:
+            pass
+    return found
+
+
 def saver_rate(prefix, display, scr, seconds):
+    """Runs the saver for the seconds: (LastRate, its text, whether anything
+    was drawn); saver_rate.cpu is its CPU use meanwhile as a share of one
+    core, saver_rate.exit_seconds how long it took to end after the key."""
     display.move(display.width // 2, display.height // 2)
     proc = prefix.start(scr, "/s")
     try:
         if display.wait_window(name=SAVER, proc=proc, timeout=60) is None:
             raise HarnessError(f"the saver showed no window (status {proc.wait(0)})")
+        pids = saver_processes(prefix, scr)
+        if not pids:
+            raise HarnessError(f"no process of the prefix runs {scr}")
+        cpu_before, measured = cpu_seconds(pids), time.monotonic()
         time.sleep(seconds)
+        saver_rate.cpu = (cpu_seconds(pids) - cpu_before) / (time.monotonic() - measured)
         counts = screenshot(display).colours()
         drew = any(c != 0 for c in counts)
         pressed = time.monotonic()
@@ -100,14 +139,22 @@ def main():
         if args.speeds:
             prefix.reg_add("Managed", "REG_SZ", "N", key=r"HKCU\Software\Wine\X11 Driver")
             print(f"# {args.size} on Xvfb {display.name}, {args.seconds:g} s per run", flush=True)
+            speeds = (5, 10, 30, 60, 120, 0)
+            shares = {speed: [] for speed in speeds}
             for n in range(1, args.rounds + 1):
-                for speed in (5, 10, 30, 60, 120, 0):
+                for speed in speeds:
                     prefix.reg_add("GenerationRate", "REG_DWORD", speed)
                     rate, text, drew = saver_rate(prefix, display, scr_win, args.seconds)
                     failed |= not drew
+                    shares[speed].append(saver_rate.cpu)
                     print(f"round {n}: GenerationRate {speed or 'none':>4}: LastRate {text}, "
+                          f"CPU {saver_rate.cpu:.1%} of one core, "
                           f"ended {saver_rate.exit_seconds * 1000:.0f} ms after the key"
                           f"{'' if drew else '  (screen stayed black)'}", flush=True)
+            print("| speed | CPU, share of one core (each round) |\n|---|---|")
+            for speed in speeds:
+                label = f"{speed} a second" if speed else "no limit"
+                print(f"| {label} | {' / '.join(f'{v:.1%}' for v in shares[speed])} |")
             return 1 if failed else 0
         print(f"# {args.size} on Xvfb {display.name}, Wine prefix {root}, "
               f"{args.seconds:g} s per run, default settings", flush=True)

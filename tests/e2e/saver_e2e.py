@@ -4,8 +4,11 @@ on Xvfb, driven with X input, judged by screenshots, the registry and the
 files it leaves in the Windows directory.
 
     tests/e2e/saver_e2e.py SCR [--artifacts DIR] [--only REGEX] [--cycles N]
+                           [--display-mode EXE]
 
-SCR is the built program (for example build/win64/program/cellarium.scr).
+SCR is the built program (for example build/win64/program/cellarium.scr);
+EXE the driver that changes the display mode (display_mode.exe, by default
+the one in SCR's build tree).
 Prints "ok NAME" or "FAIL NAME: reason" for each check and ends with
 "N passed, N failed"; exits non-zero when a check failed.
 """
@@ -22,13 +25,14 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import (Display, HarnessError, PrefixTemplate, Suite, expect,  # noqa: E402
-                     screenshot, stray_processes)
+from harness import (LARGEST_MODE, Display, HarnessError, PrefixTemplate, Suite,  # noqa: E402
+                     expect, screenshot, stray_processes)
 import lifeworld  # noqa: E402
 
 SAVER = "ScreenSaver.Cellarium"
 DEFAULT_COLOUR = 0x30FFFF          # red 48, green 255, blue 255
 STIPPLE = {0x000000, 0xFFFFFF}     # the bare Xvfb root
+STAND_IN = 0xFF00FF                # the window standing in for the desktop
 START_SEEDS = (0x13579BDF, 0x2468ACE0)
 RATE_TEXT = re.compile(r"^\d+\.\d\d updates/sec$")
 OLD_DUMP = b"BM an older dump that a run must leave alone"
@@ -75,10 +79,24 @@ class Context:
         self.scr = None
         self.outcomes = []
         self.current = None     # the saver process of the run under way
-        self.clients = []       # other programs a run started
+        self.prefix = None      # and its prefix
+        self.clients = []       # other programs a run started, ended with it
+        self.displays = []      # every display the suite started
+        self.display_mode = None  # display_mode.exe in the prefixes
 
     def fresh(self):
         return self.template.fresh(self.display)
+
+    def use_display(self, display):
+        """Starts the display and makes it the one the next runs use, in
+        place of the last one."""
+        if self.template:
+            self.template.discard_ahead()  # made ready for the last display
+        if self.display:
+            self.display.stop()
+        self.display = display.start()
+        self.displays.append(self.display)
+        return self.display
 
 
 def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
@@ -107,6 +125,7 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
     out.dump = dump
     out.randbits = any(a and a[0] in "-/" and a[1:2].lower() == "r" for a in args)
     prefix = ctx.fresh()
+    ctx.prefix = prefix
     proc = None
     volume = None
     started = time.monotonic()
@@ -987,6 +1006,89 @@ def checks_two_monitors(ctx):
         expect_closed(out)
 
 
+def desktop_stand_in(ctx):
+    """An X window of the largest display mode in STAND_IN, under the saver:
+    wherever the saver does not cover the screen, it shows, as the desktop
+    would. It ends with the next run."""
+    d = ctx.display
+    w, h = LARGEST_MODE
+    colour = hexcolour(STAND_IN)
+    ctx.clients.append(subprocess.Popen(
+        ["xlogo", "-geometry", f"{w}x{h}+0+0", "-bg", colour, "-fg", colour], env=d.env(),
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    shown = lambda: screenshot(d).colours().get(STAND_IN) == d.width * d.height  # noqa: E731
+    end = time.monotonic() + 20
+    while not shown():
+        if time.monotonic() > end:
+            raise HarnessError(f"the stand-in window does not cover the screen in {colour}")
+        time.sleep(0.2)
+
+
+def change_mode(width, height, settings):
+    """An action: the display changes from 1024x768 to width x height under
+    the saver; two seconds later, the saver window's place, then a picture
+    of the screen with the layout for the new size and, on a larger screen,
+    live cells beyond 1024x768 (they take a second or two to get there)."""
+    def action(ctx, out):
+        print(f"# {out.name}: {ctx.prefix.change_mode(ctx.display_mode, width, height)}",
+              flush=True)
+        time.sleep(2.0)
+        if not ctx.current.running():
+            return
+        out.geometry = ctx.display.geometry(out.window)
+        judge = picture_judge(ctx, settings)
+
+        def reason(img):
+            why = judge(img)
+            if why or width <= 1024:
+                return why
+            inside = img.crop(0, 0, 1024, 768).colours()[DEFAULT_COLOUR]
+            return None if img.colours()[DEFAULT_COLOUR] > inside \
+                else "no live cell beyond 1024x768"
+        out.torn = []
+        end = time.monotonic() + 10
+        while True:
+            out.shot = screenshot(ctx.display)
+            out.shot_reason = reason(out.shot)
+            if out.shot_reason is None or time.monotonic() > end:
+                break
+            out.torn.append(out.shot_reason)
+    return action
+
+
+def checks_display_change(ctx):
+    """The primary display changes mode under the running saver (Wine sends
+    WM_DISPLAYCHANGE): the saver covers the new screen with a world built
+    for it, and goes on until a key, with a desktop in STAND_IN under it."""
+    suite = ctx.suite
+    flag = {"AllMonitors": ("REG_BINARY", bytes([1]))}
+    cases = [("grows to 1280x1024", (1280, 1024), None),
+             ("shrinks to 800x600", (800, 600), None),
+             ("grows to 1280x1024, AllMonitors set", (1280, 1024), flag)]
+    ctx.template.prewarm = False  # each run has a display of its own
+    try:
+        for label, (w, h), settings in cases:
+            label = f"display 1024x768 {label}"
+            ctx.use_display(Display(1024, 768, shm=False, resizable=True))
+            desktop_stand_in(ctx)
+            out = run_saver(ctx, label, settings=settings, shot=False,
+                            action=change_mode(w, h, settings), close=press("s"), dump=True)
+            with suite.check(f"{label}: the saver runs on 2 s later, over the whole screen"):
+                expect_ran(out)
+                expect(out.still_running, "the saver ended with the change")
+                expect_covers(ctx, out)
+            with suite.check(f"{label}: only black and cells, laid out for {w}x{h}"
+                             + (", live cells beyond 1024x768" if w > 1024 else "")):
+                expect_ran(out)
+                expect_picture(ctx, out)
+            g = lifeworld.geometry(w, h)
+            with suite.check(f"{label}: S closes, dump of the {g['cols']}x{g['rows']} world"):
+                expect_closed(out)
+                expect_dump(ctx, out, area=(w, h))
+    finally:
+        ctx.template.prewarm = True
+
+
 def checks_after_all(ctx):
     """What every run of the suite must have done, whatever ended it."""
     suite = ctx.suite
@@ -1027,6 +1129,7 @@ GROUPS_1024 = [
 ]
 GROUPS_800 = [("800x600", check_800x600)]
 GROUPS_TWO_MONITORS = [("monitors", checks_two_monitors)]
+GROUPS_DISPLAY_CHANGE = [("display change", checks_display_change)]
 
 
 def timed(group, fn, *args):
@@ -1044,26 +1147,34 @@ def main():
     ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
     ap.add_argument("--only", help="run only the groups matching this regular expression "
                     "(modes, layouts, activate, slow, dumps, randbits, blocked, full, session, "
-                    "preview, speed, cycles, 800x600, monitors)")
+                    "preview, speed, cycles, 800x600, monitors, display change)")
     ap.add_argument("--docs-shot", help="also save the spanned two-monitor screenshot here")
     ap.add_argument("--cycles", type=int, default=50, help="start/close cycles (default 50)")
+    ap.add_argument("--display-mode", help="display_mode.exe (default: in SCR's build tree)")
     args = ap.parse_args()
     suite = Suite(args.artifacts)
-    if not os.path.isfile(args.scr):
-        suite.report("program built", False, f"{args.scr} not found: build the win64 tree first")
-        return suite.finish()
     wanted = re.compile(args.only) if args.only else None
 
     def chosen(group):
         return wanted is None or wanted.search(group)
+    display_mode = args.display_mode or os.path.join(
+        os.path.dirname(os.path.dirname(os.path.abspath(args.scr))),
+        "tests", "e2e", "drivers", "display_mode.exe")
+    needed = [args.scr] + ([display_mode] if any(chosen(g) for g, _ in GROUPS_DISPLAY_CHANGE)
+                           else [])
+    missing = [path for path in needed if not os.path.isfile(path)]
+    if missing:
+        suite.report("programs built", False, f"{', '.join(missing)} not found: "
+                     "build the win64 tree first")
+        return suite.finish()
     ctx = Context(args, suite)
-    displays = []
     started = time.monotonic()
     try:
-        ctx.display = Display(1024, 768, shm=False).start()
-        displays.append(ctx.display)
+        ctx.use_display(Display(1024, 768, shm=False))
         ctx.template = PrefixTemplate(ctx.display, prewarm=True).build()
         ctx.scr = ctx.template.add_program(args.scr)
+        ctx.display_mode = ctx.template.add_program(display_mode) \
+            if os.path.isfile(display_mode) else None
         # Known seeds in every prefix, to tell that a run stored new ones.
         ctx.template.set_values({"Seed1": ("REG_DWORD", START_SEEDS[0]),
                                  "Seed2": ("REG_DWORD", START_SEEDS[1])})
@@ -1077,21 +1188,18 @@ def main():
             timed("cycles", check_cycles, ctx, args.cycles)
             ctx.template.prewarm = True
         if any(chosen(g) for g, _ in GROUPS_800):
-            ctx.template.discard_ahead()
-            ctx.display.stop()
-            ctx.display = Display(800, 600, shm=False).start()
-            displays.append(ctx.display)
+            ctx.use_display(Display(800, 600, shm=False))
             for group, fn in GROUPS_800:
                 if chosen(group):
                     timed(group, fn, ctx)
         if any(chosen(g) for g, _ in GROUPS_TWO_MONITORS):
-            ctx.template.discard_ahead()
-            ctx.display.stop()
-            ctx.display = Display(0, 0, shm=False, monitors=[(1024, 768), (800, 600)]).start()
-            displays.append(ctx.display)
+            ctx.use_display(Display(0, 0, shm=False, monitors=[(1024, 768), (800, 600)]))
             for group, fn in GROUPS_TWO_MONITORS:
                 if chosen(group):
                     timed(group, fn, ctx)
+        for group, fn in GROUPS_DISPLAY_CHANGE:  # each run on a display of its own
+            if chosen(group):
+                timed(group, fn, ctx)
         if ctx.outcomes:
             checks_after_all(ctx)
     except HarnessError as e:
@@ -1100,11 +1208,11 @@ def main():
         marker = ctx.template.root if ctx.template else None
         if ctx.template:
             ctx.template.destroy()
-        for d in displays:
+        for d in ctx.displays:
             d.stop()
         if marker:
             with suite.check("no process of the suite left (Wine, the program, Xvfb)"):
-                left = stray_processes(marker) + [d.proc.pid for d in displays
+                left = stray_processes(marker) + [d.proc.pid for d in ctx.displays
                                                   if d.proc and d.proc.poll() is None]
                 expect(not left, "still running: " + ", ".join(
                     f"{p} {_cmdline(p)[:60]}" for p in left))
