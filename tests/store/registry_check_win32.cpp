@@ -277,7 +277,6 @@ int main(int argc, char** argv) {
   if (mode == "hold" && argc == 3) return Hold(argv[2]);
   std::fprintf(stderr,
                "usage: store_wine_check "
-               "load|fields|save-settings|save-seeds|rate|read|path|dump|randbits|hold ...
-");
+               "load|fields|save-settings|save-seeds|rate|read|path|dump|randbits|hold ...\n");
   return 2;
 }
