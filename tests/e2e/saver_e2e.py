@@ -101,10 +101,12 @@ class Context:
 
 def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=False,
               action=None, close=None, shot=True, settle=1.0, dump=False, blocked=False,
-              local_appdata=None, full_volume=False, unmanaged=False, user_files=None):
+              local_appdata=None, full_volume=False, unmanaged=False, user_files=None,
+              desktop=None):
     """Runs the saver once in a fresh prefix and records what happened.
 
-    settings: registry values {name: (type, data)} written before the run.
+    settings: registry values {name: (type, data)} written before the run;
+    desktop: the same into HKCU\\Control Panel\\Desktop (LogPixels, say).
     files: {name: bytes} put into the Windows directory before the run;
     user_files: the same into %LOCALAPPDATA%\\Cellarium (give local_appdata).
     blocked: folders named LifeDump.bmp and RandBits.txt stand in the
@@ -134,6 +136,8 @@ def run_saver(ctx, name, args=("/s",), settings=None, files=None, hold_shift=Fal
     try:
         if settings:
             prefix.reg_import(settings)
+        if desktop:
+            prefix.reg_import(desktop, key=r"HKCU\Control Panel\Desktop")
         if unmanaged:
             prefix.reg_import({"Managed": ("REG_SZ", "N")}, key=r"HKCU\Software\Wine\X11 Driver")
         if local_appdata:
@@ -601,6 +605,81 @@ def checks_modes(ctx):
                 expect(out.files.get("RandBits.txt") == OLD_BITS
                        and out.mtimes.get("RandBits.txt") == 1_000_000_000,
                        f"RandBits.txt now holds {out.files.get('RandBits.txt')!r}")
+
+
+def check_scaled_display(ctx):
+    """At 150 % (LogPixels 144) the saver, aware of each monitor's scaling,
+    still covers every device pixel with the world for them."""
+    suite = ctx.suite
+    out = run_saver(ctx, "LogPixels 144", desktop={"LogPixels": ("REG_DWORD", 144)},
+                    close=press("s"), dump=True)
+    with suite.check("150 % scaling: the saver over all 1024x768 device pixels, zoomed x2 world"):
+        expect_ran(out)
+        expect_covers(ctx, out)
+        expect_picture(ctx, out)
+    with suite.check("150 % scaling: S writes the dump of the 512x384 world"):
+        expect_closed(out)
+        expect_dump(ctx, out)
+
+
+def shade_reason(img, colour, length):
+    """Why a screenshot is not black, the cell colour and its shades s/length."""
+    channels = [(colour >> shift) & 255 for shift in (16, 8, 0)]
+    shades = {0, colour}
+    for s in range(1, length):
+        shades.add(sum(((c * s + length // 2) // length) << shift
+                       for c, shift in zip(channels, (16, 8, 0))))
+    near = lambda v: any(all(abs(((v >> sh) & 255) - ((w >> sh) & 255)) <= 1  # noqa: E731
+                             for sh in (16, 8, 0)) for w in shades)
+    counts = img.colours()
+    wrong = {v: n for v, n in counts.items() if not near(v)}
+    if wrong:
+        v, n = max(wrong.items(), key=lambda kv: kv[1])
+        return f"{sum(wrong.values())} pixels of other colours, {hexcolour(v)} x{n}"
+    if not any(v not in (0, colour) for v in counts):
+        return "no fading shade anywhere"
+    return None
+
+
+def checks_looks(ctx):
+    """Trails fade in even shades of the cell colour; a world renewed when it
+    stalls keeps changing long after a plain one has settled."""
+    suite = ctx.suite
+    trails = {"TrailLength": ("REG_DWORD", 16), "GenerationRate": ("REG_DWORD", 30)}
+
+    def look(ctx, out):
+        out.shot = screenshot(ctx.display)
+        out.shot_reason = shade_reason(out.shot, DEFAULT_COLOUR, 16)
+    out = run_saver(ctx, "trails 16", settings=trails, shot=False, settle=3.0, action=look,
+                    close=press("a"), unmanaged=True)
+    with suite.check("trails of 16 at 30 a second: black, the cell colour and its shades only"):
+        expect_ran(out)
+        expect_picture(ctx, out)
+        expect_closed(out)
+
+    # A quarter world magnified 4x settles within seconds at full speed, so
+    # that renewals fall inside the run.
+    renew = dict(layout_settings(2, 2), RenewWhenStalled=("REG_BINARY", bytes([1])))
+
+    def watch(ctx, out):
+        time.sleep(90)
+        out.changes = []
+        before = screenshot(ctx.display)
+        for _ in range(6):
+            time.sleep(10)
+            after = screenshot(ctx.display)
+            out.changes.append(sum(a != b for a, b in zip(before.px, after.px)) / len(after.px))
+            if out.changes[-1] >= 0.05:
+                break
+            before = after
+    out = run_saver(ctx, "renew when stalled", settings=renew, shot=False, action=watch,
+                    close=press("a"))
+    with suite.check("RenewWhenStalled at full speed: after 90 s, screenshots 10 s apart "
+                     "differ in 5 % of their pixels"):
+        expect_ran(out)
+        expect(out.changes and out.changes[-1] >= 0.05,
+               f"shares of pixels changed: {[round(c, 4) for c in out.changes]}")
+        expect_closed(out)
 
 
 def checks_layouts(ctx):
@@ -1127,6 +1206,8 @@ GROUPS_1024 = [
     ("session", check_end_session),
     ("preview", check_preview),
     ("speed", check_speeds),
+    ("scaled", check_scaled_display),
+    ("looks", checks_looks),
 ]
 GROUPS_800 = [("800x600", check_800x600)]
 GROUPS_TWO_MONITORS = [("monitors", checks_two_monitors)]
@@ -1148,7 +1229,7 @@ def main():
     ap.add_argument("--artifacts", help="folder for the screenshots of the runs")
     ap.add_argument("--only", help="run only the groups matching this regular expression "
                     "(modes, layouts, activate, slow, dumps, randbits, blocked, full, session, "
-                    "preview, speed, cycles, 800x600, monitors, display change)")
+                    "preview, speed, scaled, looks, cycles, 800x600, monitors, display change)")
     ap.add_argument("--docs-shot", help="also save the spanned two-monitor screenshot here")
     ap.add_argument("--cycles", type=int, default=50, help="start/close cycles (default 50)")
     ap.add_argument("--display-mode", help="display_mode.exe (default: in SCR's build tree)")
