@@ -115,14 +115,13 @@ std::vector<std::uint8_t> ExpectedSoup(const LifeWorld& world, const LifeSetting
 
 class CopyingRenderer final : public FrameRenderer {
  public:
-  CopyingRenderer(const LifeWorld& w, std::size_t b) : world(w), bytes(b) {}
+  explicit CopyingRenderer(std::size_t b) : bytes(b) {}
   void BeginDrawing(const DrawingStart&) override {}
   void RenderFrame(const FrameTransfer& shown) override { frame.assign(shown.bits, shown.bits + bytes); }
   void EndDrawing() override {}
   std::vector<std::uint8_t> frame;
 
  private:
-  const LifeWorld& world;
   std::size_t bytes;
 };
 
@@ -230,7 +229,7 @@ TEST(StallDetector, TheLoopDrawsTheRenewedWorldOnlyWithRenewWhenStalled) {
     world.mutationCountdown = 2;
     const std::vector<std::uint8_t> soup = ExpectedSoup(world, settings);
     const std::uint8_t* const drawnInto = world.nextBits;
-    CopyingRenderer renderer(world, bytes);
+    CopyingRenderer renderer(bytes);
     LoopState state{PrepareRule(settings.RuleTable), TimingSampler(0)};
 
     RunGeneration(world, settings, state, renderer);

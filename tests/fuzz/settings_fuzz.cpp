@@ -171,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LifeWorld world;
   world.generator.Seed(settings.Seed1, settings.Seed2);
   BuildWorld(world, width, height, settings, buffers);
-  PrepareSimulationStart(world, 0);
+  PrepareSimulationStart(world);
 
   OneFrame renderer(world);
   RunSimulation(world, settings, renderer);
