@@ -1086,21 +1086,20 @@ def checks_two_monitors(ctx):
 
 
 def desktop_stand_in(ctx):
-    """An X window of the largest display mode in STAND_IN, under the saver:
-    wherever the saver does not cover the screen, it shows, as the desktop
-    would. It ends with the next run."""
+    """An X window of the largest display mode in STAND_IN, without a
+    border, under the saver: wherever the saver does not cover the screen it
+    shows, as the desktop would. It ends with the next run."""
     d = ctx.display
     w, h = LARGEST_MODE
     colour = hexcolour(STAND_IN)
     ctx.clients.append(subprocess.Popen(
-        ["xlogo", "-geometry", f"{w}x{h}+0+0", "-bg", colour, "-fg", colour], env=d.env(),
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    # All of it but the logo's thin outline, which xlogo draws in black.
-    shown = lambda: screenshot(d).colours().get(STAND_IN, 0) >= 0.99 * d.width * d.height  # noqa: E731
+        ["xlogo", "-geometry", f"{w}x{h}+0+0", "-bw", "0", "-bg", colour, "-fg", colour],
+        env=d.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     end = time.monotonic() + 20
-    while not shown():
+    while (counts := screenshot(d).colours()).get(STAND_IN) != d.width * d.height:
         if time.monotonic() > end:
-            raise HarnessError(f"the stand-in window does not cover the screen in {colour}")
+            raise HarnessError(f"the stand-in window does not cover the screen in {colour}: "
+                               f"{dict(counts.most_common(3))}")
         time.sleep(0.2)
 
 
@@ -1117,22 +1116,23 @@ def change_mode(width, height, settings):
             return
         out.geometry = ctx.display.geometry(out.window)
         judge = picture_judge(ctx, settings)
+        colour = expected_colour(settings)
 
-        def reason(img):
-            why = judge(img)
-            if why or width <= 1024:
-                return why
-            inside = img.crop(0, 0, 1024, 768).colours()[DEFAULT_COLOUR]
-            return None if img.colours()[DEFAULT_COLOUR] > inside \
-                else "no live cell beyond 1024x768"
+        def beyond(img):
+            if width <= 1024:
+                return True
+            return img.colours()[colour] > img.crop(0, 0, 1024, 768).colours()[colour]
         out.torn = []
         end = time.monotonic() + 10
         while True:
             out.shot = screenshot(ctx.display)
-            out.shot_reason = reason(out.shot)
+            out.shot_reason = judge(out.shot)
+            if out.shot_reason is None and not beyond(out.shot):
+                out.shot_reason = "no live cell beyond 1024x768"
+            elif out.shot_reason is not None:
+                out.torn.append(out.shot_reason)  # a torn frame, or the fault itself
             if out.shot_reason is None or time.monotonic() > end:
                 break
-            out.torn.append(out.shot_reason)
     return action
 
 
