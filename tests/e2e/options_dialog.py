@@ -126,12 +126,14 @@ class OptionsRun:
     a switch becomes the last one's handle in decimal. hyphenated: run a copy
     under C:\\x-ray\\Saver Files, a path with a '-' and a blank."""
 
-    def __init__(self, ctx, *switches, stored=None, hosts=(), hyphenated=False):
+    def __init__(self, ctx, *switches, stored=None, hosts=(), hyphenated=False, desktop=None):
         self.ctx = ctx
         self.prefix = ctx.template.fresh()
         self.host = None
         if stored:
             self.prefix.reg_import(stored)
+        if desktop:
+            self.prefix.reg_import(desktop, key=r"HKCU\Control Panel\Desktop")
         handle = None
         for title in hosts:
             self.host = self.prefix.start(ctx.driver, "host", title)
@@ -247,6 +249,52 @@ def check_defaults_and_cancel(ctx):
             run.ended()
             got = run.stored()
             expect(not set(got) & set(options()), f"values stored after Cancel: {got}")
+    finally:
+        run.close()
+
+
+def dialog_layout(run):
+    """The client area on screen, the controls (id, group box, l, t, r, b) in
+    tab order, and the pairs of them that overlap (by place in that order)
+    where neither is a group box around the other."""
+    lines = run.drive("layout")
+    client = next(tuple(map(int, l.split()[1:])) for l in lines if l.startswith("client "))
+    controls = [tuple(map(int, l.split()[1:])) for l in lines if l.startswith("control ")]
+
+    def within(a, b):
+        return b[2] <= a[2] and b[3] <= a[3] and a[4] <= b[4] and a[5] <= b[5]
+    overlaps = {(i, k) for i, a in enumerate(controls) for k, b in enumerate(controls) if i < k
+                and a[2] < b[4] and b[2] < a[4] and a[3] < b[5] and b[3] < a[5]
+                and not (a[1] and within(b, a)) and not (b[1] and within(a, b))}
+    return client, controls, overlaps
+
+
+def check_scaled_layout(ctx):
+    """At 150 % (LogPixels 144) the dialog scales and still fits: every
+    control inside the client area, and no two overlapping that do not at
+    100 % (a slider's scale labels share its width by design)."""
+    s = ctx.suite
+    plain = OptionsRun(ctx, "/c")
+    try:
+        _, _, designed = dialog_layout(plain)
+        plain.drive("click", CANCEL)
+    finally:
+        plain.close()
+    run = OptionsRun(ctx, "/c", desktop={"LogPixels": ("REG_DWORD", 144)})
+    try:
+        with s.check("at 150 % the dialog grows, every control lies inside it, none newly overlaps"):
+            (cl, ct, cr, cb), controls, overlaps = dialog_layout(run)
+            left, top, right, bottom = run.rect()
+            expect(len(controls) == 31, f"{len(controls)} controls, not 31")
+            outside = [c for c in controls if c[2] < cl or c[3] < ct or c[4] > cr or c[5] > cb]
+            expect(not outside, f"outside the client area {(cl, ct, cr, cb)}: {outside}")
+            expect(not overlaps - designed,
+                   f"overlapping at 150 % only: {[(controls[i][0], controls[k][0]) for i, k in overlaps - designed]}")
+            expect(right - left > 500, f"the dialog is {right - left} pixels wide: not scaled")
+        s.save(screenshot(ctx.display).crop(left, top, right - left, bottom - top),
+               "options-dialog-150")
+        run.drive("click", CANCEL)
+        run.ended()
     finally:
         run.close()
 
@@ -548,7 +596,8 @@ def main():
             template.set_values({"Managed": ("REG_SZ", "N")}, key=r"HKCU\Software\Wine\X11 Driver")
             OPTION_ROWS[:] = read_option_rows(template, args.build)
             ctx = Context(args.build, display, template, suite, args.artifacts, args.docs_shot)
-            for check in (check_defaults_and_cancel, check_rate_three_comes_back_as_four,
+            for check in (check_defaults_and_cancel, check_scaled_layout,
+                          check_rate_three_comes_back_as_four,
                           check_rate_sixty_four_stays, check_never_with_host,
                           check_host_window_and_no_arguments,
                           check_ways_out_store_nothing, check_size_coupling,

@@ -26,6 +26,9 @@
 //                     icon, and its rectangle on screen
 //   rect              the dialog's rectangle on screen, "rect L T R B"
 //   crect ID          control ID's rectangle on screen, "crect ID L T R B"
+//   layout            the client area on screen, "client L T R B", then each
+//                     child, "control ID GROUPBOX L T R B" (GROUPBOX 1 for a
+//                     group box, else 0)
 //   owner             "owner TITLE" of the window that owns the dialog, or
 //                     "owner none"
 //   host [TITLE]      stand in for the host's settings window: a window of
@@ -166,6 +169,27 @@ void ControlRect(int id) {
   std::printf("crect %d %ld %ld %ld %ld\n", id, r.left, r.top, r.right, r.bottom);
 }
 
+BOOL CALLBACK PrintControlRect(HWND child, LPARAM) {
+  RECT r{};
+  GetWindowRect(child, &r);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_STYLE));
+  char name[32] = {};
+  GetClassNameA(child, name, sizeof name);
+  const bool groupBox = lstrcmpiA(name, "Button") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX;
+  std::printf("control %d %d %ld %ld %ld %ld\n", GetDlgCtrlID(child), groupBox ? 1 : 0, r.left,
+              r.top, r.right, r.bottom);
+  return TRUE;
+}
+
+void Layout() {
+  RECT client{};
+  GetClientRect(current, &client);
+  POINT corners[2] = {{client.left, client.top}, {client.right, client.bottom}};
+  MapWindowPoints(current, nullptr, corners, 2);
+  std::printf("client %ld %ld %ld %ld\n", corners[0].x, corners[0].y, corners[1].x, corners[1].y);
+  EnumChildWindows(current, &PrintControlRect, 0);
+}
+
 void Owner() {
   HWND owner = GetWindow(current, GW_OWNER);
   char text[256] = {};
@@ -267,6 +291,8 @@ bool Run(int argc, char** argv) {
     } else if (step == "crect") {
       ControlRect(number(1));
       i += 1;
+    } else if (step == "layout") {
+      Layout();
     } else if (step == "owner") {
       Owner();
     } else if (step == "icon") {
