@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes cellarium.ico: one 32x32, 16-colour image of a glider on black,
 with the two cells it just left in a dimmer shade. Run it from anywhere:
-    python3 app/make_icon.py   (rewrites app/cellarium.ico beside this file)
+    python3 program/make_icon.py   (rewrites program/cellarium.ico beside this file)
 The icon is kept in the tree, so building needs no Python."""
 import os
 import struct

@@ -12,8 +12,8 @@ namespace {
 
 std::string NoDirectory() { return std::string(); }
 
-WindowsDirectorySource directorySource = &NoDirectory;
-WindowsDirectorySource userDirectorySource = &NoDirectory;
+FolderSource directorySource = &NoDirectory;
+FolderSource userDirectorySource = &NoDirectory;
 
 // The default file operations. POSIX rename replaces its target in one
 // step. On Windows, where only the core's tests use these (the program
@@ -107,14 +107,14 @@ std::int64_t PixelBytes(std::int32_t worldCols, std::int32_t worldRows) {
 
 }  // namespace
 
-WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source) {
-  WindowsDirectorySource previous = directorySource;
+FolderSource SetWindowsDirectorySource(FolderSource source) {
+  FolderSource previous = directorySource;
   directorySource = source != nullptr ? source : &NoDirectory;
   return previous;
 }
 
-WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source) {
-  WindowsDirectorySource previous = userDirectorySource;
+FolderSource SetUserDirectorySource(FolderSource source) {
+  FolderSource previous = userDirectorySource;
   userDirectorySource = source != nullptr ? source : &NoDirectory;
   return previous;
 }

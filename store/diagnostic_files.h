@@ -30,18 +30,19 @@ struct LifeWorld;
 inline constexpr const char* kRandBitsFileName = "RandBits.txt";
 inline constexpr const char* kLifeDumpFileName = "LifeDump.bmp";
 
-// Where the Windows directory comes from: the directory without a trailing
-// separator, or an empty string when it cannot be found. On Windows
-// InstallWindowsStore() installs GetWindowsDirectoryW; tests install a
-// temporary folder. Null restores the default, which knows no directory.
-using WindowsDirectorySource = std::string (*)();
-WindowsDirectorySource SetWindowsDirectorySource(WindowsDirectorySource source);
+// A folder's path without a trailing separator, or an empty string when it
+// cannot be found: the Windows directory and the per-user folder each have
+// one. The Windows directory's: on Windows InstallWindowsStore() installs
+// GetWindowsDirectoryW; tests install a temporary folder. Null restores the
+// default, which knows no directory.
+using FolderSource = std::string (*)();
+FolderSource SetWindowsDirectorySource(FolderSource source);
 
 // The per-user folder the files fall back to, or an empty string. It need not
 // exist: it is made (FileOperations::makeFolder) only when a file goes there.
 // On Windows InstallWindowsStore() installs %LOCALAPPDATA%\Cellarium; null
 // restores the default, which knows no folder.
-WindowsDirectorySource SetUserDirectorySource(WindowsDirectorySource source);
+FolderSource SetUserDirectorySource(FolderSource source);
 
 // The file system as the files need it. The default, for the portable
 // build and its tests, uses the C library (rename replaces in one step on
