@@ -1,5 +1,6 @@
 #include "engine/life_run.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "engine/simulation_loop.h"
@@ -71,5 +72,8 @@ LifeRun::Clock::duration LifeRun::RunningTime() const {
 
 std::int64_t LifeRun::RunningSeconds() const {
   const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(RunningTime());
-  return (milliseconds.count() + 500) / 1000;
+  if (milliseconds.count() <= 0) return 0;
+  // A run that ran at all counts at least one second, so that a saver closed
+  // within half a second (by an upgrade, say) still stores a rate.
+  return std::max<std::int64_t>(1, (milliseconds.count() + 500) / 1000);
 }

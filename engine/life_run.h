@@ -67,8 +67,9 @@ class LifeRun {
   // The run's totals so far; exact once stopped.
   std::int64_t Generations() const { return world.generationCount; }
   Clock::duration RunningTime() const;
-  // The running time in whole seconds, rounded to the nearest: the divisor
-  // of the stored rate.
+  // The running time in whole seconds, rounded to the nearest but at least
+  // 1 once the thread has run at all (0 when it never ran): the divisor of
+  // the stored rate.
   std::int64_t RunningSeconds() const;
 
  private:
