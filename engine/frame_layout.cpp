@@ -61,6 +61,17 @@ ExpandFunction ExpandFor(std::int32_t zoomShift) {
   return &ExpandWorld1x;
 }
 
+// The transfer of a whole screen-sized buffer from the drawing area's corner.
+FrameTransfer WholeDisplay(TransferSource source, const std::uint8_t* bits,
+                           const LifeWorld& world) {
+  FrameTransfer whole;
+  whole.source = source;
+  whole.bits = bits;
+  whole.right = world.displayWidth;
+  whole.bottom = world.displayHeight;
+  return whole;
+}
+
 }  // namespace
 
 FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& settings) {
@@ -71,12 +82,7 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
     UpdateTrailShades(world.trailShades, world.nextBits, world.worldCols, world.worldRows,
                       settings.TrailLength);
     ComposeTrailShades(world.shadeDisplayBits, world.trailShades, world, settings);
-    FrameTransfer shaded;
-    shaded.source = TransferSource::kShadeDisplay;
-    shaded.bits = world.shadeDisplayBits;
-    shaded.right = world.displayWidth;
-    shaded.bottom = world.displayHeight;
-    return shaded;
+    return WholeDisplay(TransferSource::kShadeDisplay, world.shadeDisplayBits, world);
   }
   const FrameLayout layout = ChooseFrameLayout(settings);
   const std::int32_t zoom = settings.ZoomFactor;
@@ -107,12 +113,7 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
     const std::int32_t count = TilePlacements(world, settings, tiles, kMaxTiles);
     for (std::int32_t t = 0; t < count; ++t) place(tiles[t]);
   }
-  FrameTransfer whole;
-  whole.source = TransferSource::kDisplay;
-  whole.bits = world.displayBits;
-  whole.right = world.displayWidth;
-  whole.bottom = world.displayHeight;
-  return whole;
+  return WholeDisplay(TransferSource::kDisplay, world.displayBits, world);
 }
 
 BitmapSize TransferredBitmapSize(const LifeWorld& world, const LifeSettings& settings) {
