@@ -423,7 +423,8 @@ def check_xml(ctx):
         expect(base == settings, f"settings the dialog lacks: {sorted(settings - base)}, "
                                  f"has beyond them: {sorted(base - settings)}")
         for a in args:  # each as the dialog would pass it, % being a value
-            words = a.replace("%", "#102030" if "color" in a else "2000").split()
+            value = "#102030" if "color" in a else "16" if "trails" in a else "2000"
+            words = a.replace("%", value).split()
             out = subprocess.run([ctx.module, *words, "-help"], capture_output=True, text=True,
                                  timeout=10)
             expect(out.returncode == 0, f"{a!r} rejected: {out.stderr.strip()}")
