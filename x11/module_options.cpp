@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/trail_shades.h"
 #include "ui/options_rules.h"
 
 namespace {

@@ -31,7 +31,6 @@ struct ModuleOptions {
 };
 
 inline constexpr std::uint32_t kMaxDelayMicroseconds = 10'000'000;
-inline constexpr long kMaxTrailLength = 64;  // the TrailLength row's maximum
 
 // Parses argv[1..argc-1] into options (which start at their defaults).
 // screensaverWindow is the value of $XSCREENSAVER_WINDOW, or null: it is the
