@@ -33,6 +33,7 @@
 #include "engine/life_world.h"
 #include "engine/tick_clock.h"
 #include "engine/world_setup.h"
+#include "x11/colour_pixels.h"
 #include "x11/module_options.h"
 #include "x11/x11_frame_renderer.h"
 
@@ -114,16 +115,6 @@ int NoteMissingWindow(Display*, XErrorEvent*) {
   return 0;
 }
 
-unsigned long AllocatePixel(Display* display, Colormap colormap, std::uint32_t colorRef,
-                            unsigned long fallback) {
-  XColor color{};
-  color.red = static_cast<unsigned short>((colorRef & 0xFFu) * 0x101u);
-  color.green = static_cast<unsigned short>((colorRef >> 8 & 0xFFu) * 0x101u);
-  color.blue = static_cast<unsigned short>((colorRef >> 16 & 0xFFu) * 0x101u);
-  color.flags = DoRed | DoGreen | DoBlue;
-  return XAllocColor(display, colormap, &color) ? color.pixel : fallback;
-}
-
 // The module's one run, on a world built for the window's size, again for
 // each new size.
 class Session {
@@ -146,7 +137,10 @@ class Session {
       return;
     }
     const BitmapSize image = TransferredBitmapSize(world, settings);
-    if (!renderer.Prepare(drawing, window, black, live, image.width, image.height)) return;
+    const X11FrameRenderer::FrameFormat format{image.width, image.height,
+                                               TrailsShown(settings) ? settings.TrailLength : 0,
+                                               settings.PixelColor};
+    if (!renderer.Prepare(drawing, window, black, live, format)) return;
     usesShm = renderer.UsesShm();
     run.Start(renderer);
   }
@@ -250,9 +244,10 @@ int main(int argc, char** argv) {
 
   const Colormap colormap =
       attributes.colormap != None ? attributes.colormap : DefaultColormap(events, screen);
-  const unsigned long black = AllocatePixel(events, colormap, 0, BlackPixel(events, screen));
-  const unsigned long live =
-      AllocatePixel(events, colormap, options.settings.PixelColor, WhitePixel(events, screen));
+  unsigned long black = BlackPixel(events, screen);
+  unsigned long live = WhitePixel(events, screen);
+  AllocatePixel(events, colormap, 0, black);
+  AllocatePixel(events, colormap, options.settings.PixelColor, live);
 
   LifeSettings& settings = options.settings;
   int width = attributes.width;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/trail_shades.h"
 #include "ui/options_rules.h"
 
 namespace {
@@ -163,6 +164,24 @@ constexpr OptionRow kOptions[] = {
        return ParseColor(v, o.settings.PixelColor) ? std::string() : std::string("must be #RRGGBB");
      },
      [](const LifeSettings& d) { return DefaultIs(FormatColor(d.PixelColor)); }},
+    {"renew", nullptr, "start a new soup once the world has stalled",
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.RenewWhenStalled = 1; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.RenewWhenStalled != 0); }},
+    {"no-renew", nullptr, "keep the stalled world",
+     [](ModuleOptions& o, ParseState&, const std::string&) { o.settings.RenewWhenStalled = 0; return std::string(); },
+     [](const LifeSettings& d) { return TheDefaultWhen(d.RenewWhenStalled == 0); }},
+    {"trails", "N", "generations a dead cell takes to fade out, 0 to 64; 0: no trails",
+     [](ModuleOptions& o, ParseState&, const std::string& v) {
+       errno = 0;
+       char* end = nullptr;
+       const long n = std::strtol(v.c_str(), &end, 10);
+       if (v.empty() || *end != '\0' || errno != 0 || n < 0 || n > kMaxTrailLength) {
+         return "must be a whole number from 0 to " + std::to_string(kMaxTrailLength);
+       }
+       o.settings.TrailLength = static_cast<std::int32_t>(n);
+       return std::string();
+     },
+     [](const LifeSettings& d) { return DefaultIs(std::to_string(d.TrailLength)); }},
     // Diagnostics.
     {"no-shm", nullptr, "send frames without the shared-memory extension",
      [](ModuleOptions& o, ParseState&, const std::string&) { o.useShm = false; return std::string(); }},

@@ -1,10 +1,12 @@
 // Sends one screen-sized 1-bit image to the root window as fast as it can,
 // through the module's own BitmapTransfer (MIT-SHM when the server has it),
-// and prints the rate. Nothing is computed between transfers: the rate is
-// the ceiling the module's generation rate can approach on that display.
+// and prints the rate; with -shades, a screen-sized 8-bit shade image of 17
+// shades through ShadeTransfer instead, as the module sends trails. Nothing
+// is computed between transfers: the rate is the ceiling the module's
+// generation rate can approach on that display.
 //
-//   x11_transfer_bench [seconds] [-no-shm]     (default 10 s)
-//   prints: "<rate> transfers/s (<width>x<height>, <frames> frames in <ms> ms, MIT-SHM|XPutImage)"
+//   x11_transfer_bench [seconds] [-no-shm] [-shades]     (default 10 s)
+//   prints: "<rate> transfers/s (<width>x<height>, <frames> frames in <ms> ms, MIT-SHM|XPutImage[, shades])"
 #include <X11/Xlib.h>
 
 #include <chrono>
@@ -13,14 +15,19 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/trail_shades.h"
 #include "x11/bitmap_transfer.h"
+#include "x11/shade_transfer.h"
 
 int main(int argc, char** argv) {
   long seconds = 10;
   bool useShm = true;
+  bool shaded = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-no-shm") == 0) {
       useShm = false;
+    } else if (std::strcmp(argv[i], "-shades") == 0) {
+      shaded = true;
     } else {
       char* end = nullptr;
       seconds = std::strtol(argv[i], &end, 10);
@@ -56,26 +63,45 @@ int main(int argc, char** argv) {
   values.foreground = WhitePixel(display, screen);
   values.background = BlackPixel(display, screen);
   GC gc = XCreateGC(display, root, GCForeground | GCBackground, &values);
+  // The shade image: the speckle's bytes over again, each modulo 17 a shade.
+  std::vector<std::uint8_t> shadeImage(ShadeDisplayBytes(width, height));
+  for (std::size_t i = 0; i < shadeImage.size(); ++i) {
+    shadeImage[i] = static_cast<std::uint8_t>(bits[i % bits.size()] % 17);
+  }
+  unsigned long pixels[17];
+  for (int s = 0; s < 17; ++s) pixels[s] = s == 16 ? values.foreground : values.background;
   BitmapTransfer transfer;
-  if (!transfer.Create(display, width, height, useShm)) {
+  ShadeTransfer shades;
+  const bool created =
+      shaded ? shades.Create(display, DefaultVisual(display, screen),
+                             static_cast<unsigned>(DefaultDepth(display, screen)), width, height, useShm)
+             : transfer.Create(display, width, height, useShm);
+  if (!created) {
     std::fprintf(stderr, "x11_transfer_bench: no memory for a %dx%d image\n", width, height);
     return 1;
   }
+  shades.SetPixels(pixels, 17);
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
   const auto end = start + std::chrono::seconds(seconds);
   long frames = 0;
   auto now = start;
   while (now < end) {
-    transfer.Put(root, gc, bits.data(), 0, 0);
+    if (shaded) {
+      shades.Put(root, gc, shadeImage.data(), 0, 0);
+    } else {
+      transfer.Put(root, gc, bits.data(), 0, 0);
+    }
     ++frames;
     now = Clock::now();
   }
   XSync(display, False);
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  std::printf("%.2f transfers/s (%dx%d, %ld frames in %.0f ms, %s)\n", static_cast<double>(frames) * 1000.0 / ms,
-              width, height, frames, ms, transfer.UsesShm() ? "MIT-SHM" : "XPutImage");
+  const bool usedShm = shaded ? shades.UsesShm() : transfer.UsesShm();
+  std::printf("%.2f transfers/s (%dx%d, %ld frames in %.0f ms, %s%s)\n", static_cast<double>(frames) * 1000.0 / ms,
+              width, height, frames, ms, usedShm ? "MIT-SHM" : "XPutImage", shaded ? ", shades" : "");
   transfer.Release();
+  shades.Release();
   XFreeGC(display, gc);
   XCloseDisplay(display);
   return 0;

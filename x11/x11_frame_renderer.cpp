@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "x11/colour_pixels.h"
+
 bool X11FrameRenderer::Prepare(Display* connection, Window target, unsigned long black,
-                               unsigned long live, std::int32_t imageWidth,
-                               std::int32_t imageHeight) {
+                               unsigned long live, const FrameFormat& format) {
   Release();
   display = connection;
   window = target;
@@ -29,11 +30,43 @@ bool X11FrameRenderer::Prepare(Display* connection, Window target, unsigned long
                             {0, static_cast<short>(box.height), far, far}};
     XSetClipRectangles(display, gc, 0, 0, around, 2, YXBanded);
   }
-  return transfer.Create(display, imageWidth, imageHeight, options.useShm);
+  shaded = format.trailLength > 0;
+  if (shaded) return PrepareShades(black, live, format);
+  return transfer.Create(display, format.width, format.height, options.useShm);
+}
+
+bool X11FrameRenderer::PrepareShades(unsigned long black, unsigned long live,
+                                     const FrameFormat& format) {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, window, &attributes) == 0) return false;
+  colormap = attributes.colormap != None ? attributes.colormap
+                                         : DefaultColormapOfScreen(attributes.screen);
+  std::uint32_t colours[kMaxTrailLength + 1];
+  const std::int32_t count = TrailPalette(format.pixelColor, format.trailLength, colours);
+  // The ends are the 1-bit frames' own black and live pixels; a shade
+  // between them without a colour cell falls back to the one below.
+  unsigned long pixels[kMaxTrailLength + 1];
+  pixels[0] = black;
+  for (std::int32_t s = 1; s + 1 < count; ++s) {
+    pixels[s] = pixels[s - 1];
+    if (AllocatePixel(display, colormap, colours[s], pixels[s])) {
+      allocated[allocatedCount++] = pixels[s];
+    }
+  }
+  pixels[count - 1] = live;
+  if (!shades.Create(display, attributes.visual, static_cast<unsigned>(attributes.depth),
+                     format.width, format.height, options.useShm)) {
+    return false;
+  }
+  shades.SetPixels(pixels, count);
+  return true;
 }
 
 void X11FrameRenderer::Release() {
   transfer.Release();
+  shades.Release();
+  if (allocatedCount > 0) XFreeColors(display, colormap, allocated, allocatedCount, 0);
+  allocatedCount = 0;
   if (font != nullptr) XFreeFont(display, font);
   font = nullptr;
   if (gc != nullptr) XFreeGC(display, gc);
@@ -66,7 +99,11 @@ void X11FrameRenderer::BeginDrawing(const DrawingStart& start) {
 void X11FrameRenderer::RenderFrame(const FrameTransfer& frame) {
   if (gc == nullptr) return;
   if (frame.source == TransferSource::kNone) return;
-  transfer.Put(window, gc, frame.bits, frame.left, frame.top);
+  if (frame.source == TransferSource::kShadeDisplay) {
+    if (shaded) shades.Put(window, gc, frame.bits, frame.left, frame.top);
+  } else if (!shaded) {
+    transfer.Put(window, gc, frame.bits, frame.left, frame.top);
+  }
   if (textGc != nullptr && frame.recentRate != shownRate) DrawRate(frame.recentRate);
 }
 

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Figures of the xscreensaver module on a 1024x768 Xvfb display.
 
-    measure_module.py rate BUILD_DIR [--seconds 10] [--rounds 2]
+    measure_module.py rate BUILD_DIR [--seconds 10] [--rounds 2] [--trails N]
     measure_module.py memory BUILD_DIR [--early 10] [--late 600]
 
 rate: the module with the default settings on the root window (its own
 count of generations over the run, printed with -fps at exit) beside
 x11_transfer_bench, which sends an image of the same size the same way and
-computes nothing; once with MIT-SHM, once without, one after the other.
+computes nothing; once with MIT-SHM, once without, one after the other;
+with --trails, then the module with -trails N beside the bench sending a
+shade image (both MIT-SHM) in each round.
 memory: the module's resident and virtual size (/proc/PID/status) after
 `early` and after `late` seconds of running.
 BUILD_DIR is the native tree (build/gcc) with x11/cellarium and
@@ -66,6 +68,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=2)
     parser.add_argument("--early", type=int, default=10)
     parser.add_argument("--late", type=int, default=600)
+    parser.add_argument("--trails", type=int, default=0)
     args = parser.parse_args()
     module = os.path.join(args.build, "x11", "cellarium")
     bench = os.path.join(args.build, "x11", "x11_transfer_bench")
@@ -80,6 +83,10 @@ def main():
                     rate, how = module_rate(display, module, args.seconds, extra)
                     print(f"round {r + 1}: module {rate:.1f} generations/s ({how}); "
                           f"bare transfer {bench_rate(display, bench, args.seconds, extra)}", flush=True)
+                if args.trails:
+                    rate, how = module_rate(display, module, args.seconds, ["-trails", str(args.trails)])
+                    print(f"round {r + 1}: module with -trails {args.trails} {rate:.1f} generations/s ({how}); "
+                          f"bare transfer {bench_rate(display, bench, args.seconds, ['-shades'])}", flush=True)
             return 0
         proc = subprocess.Popen([module, "-root"], env=display.env())
         try:

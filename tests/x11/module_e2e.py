@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end checks of the xscreensaver module on its own Xvfb display:
-layouts by screenshot in -window and -window-id modes, resizes, signals,
+layouts by screenshot in -window and -window-id modes, trails, resizes, signals,
 bad options, the module under Debian's xscreensaver daemon, the settings
 description (also as xscreensaver-settings reads it) and the .deb (also
 through lintian).
@@ -24,9 +24,9 @@ import xml.etree.ElementTree as ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import Display, Suite, _poll, expect, screenshot  # noqa: E402
+from harness import Display, Image, Suite, _poll, expect, screenshot  # noqa: E402
 import lifeworld  # noqa: E402
-from saver_e2e import judge_picture  # noqa: E402
+from saver_e2e import hexcolour, judge_picture  # noqa: E402
 
 DEFAULT_COLOUR = 0x30FFFF
 # Options for starting and placing the module, not settings of the saver:
@@ -99,13 +99,41 @@ def expected_layout(args, width, height):
     return lifeworld.geometry(width, height, zoom, world, int("-tiled" in args))
 
 
-def wait_for_layout(ctx, name, args, width, height, colour, timeout=30):
+def shade_step(rgb, colour, length):
+    """The s in 1..length-1 for which rgb is colour with each channel c
+    scaled to c*s/length (within 1), or None."""
+    channels = [(v >> k) & 255 for v in (rgb, colour) for k in (16, 8, 0)]
+    for s in range(1, length):
+        if all(abs(got * length - c * s) <= length for got, c in zip(channels[:3], channels[3:])):
+            return s
+    return None
+
+
+def judge_trails(length):
+    """A judge of screenshots with trails of that length: only black, the
+    colour and shades of it, at least one shade, and with every shade taken
+    for the colour, the layout as judge_picture sees it."""
+    def judge(img, g, colour):
+        counts = img.colours()
+        steps = {c: shade_step(c, colour, length) for c in counts if c not in (0, colour)}
+        others = sorted((c for c, s in steps.items() if s is None), key=lambda c: -counts[c])
+        if others:
+            return (f"{sum(counts[c] for c in others)} pixels neither black, {hexcolour(colour)} nor "
+                    f"a shade of it: " + ", ".join(f"{hexcolour(c)} x{counts[c]}" for c in others[:3]))
+        if not steps:
+            return "no shade between black and the cell colour"
+        lit = Image(img.width, img.height, [colour if v else 0 for v in img.px])
+        return judge_picture(lit, g, colour)
+    return judge
+
+
+def wait_for_layout(ctx, name, args, width, height, colour, timeout=30, judge=judge_picture):
     """Screenshots of the window's area until one shows the layout."""
     g = expected_layout(args, width, height)
     end = time.monotonic() + timeout
     while True:
         img = screenshot(ctx.display).crop(0, 0, width, height)
-        reason = judge_picture(img, g, colour)
+        reason = judge(img, g, colour)
         if reason is None or time.monotonic() > end:
             break
         time.sleep(0.3)
@@ -124,10 +152,13 @@ def xdotool(ctx, *args):
 
 
 def check_transfer(ctx):
-    with ctx.suite.check("image transfer puts every pixel in place, MIT-SHM and plain"):
-        out = subprocess.run([ctx.transfer_check], env=ctx.display.env(), capture_output=True,
-                             text=True, timeout=30)
-        expect(out.returncode == 0, f"{out.stdout.strip()} {out.stderr.strip()}")
+    with ctx.suite.check("image transfers put every pixel in place, 1-bit and shades, MIT-SHM "
+                         "and plain, at depths 24 and 16"):
+        with Display(320, 200, depth=16) as shallow:
+            for display in (ctx.display, shallow):
+                out = subprocess.run([ctx.transfer_check], env=display.env(), capture_output=True,
+                                     text=True, timeout=30)
+                expect(out.returncode == 0, f"{out.stdout.strip()} {out.stderr.strip()}")
 
 
 def checks_layouts(ctx):
@@ -168,6 +199,17 @@ def checks_layouts(ctx):
                     expect_quick_exit(module, signal.SIGINT if env else signal.SIGTERM)
             finally:
                 host.close()
+
+
+def check_trails(ctx):
+    with ctx.suite.check("-trails 16 at 30 generations/s on the root: black, the cell colour "
+                         "and shades of it scaled down, nothing else"):
+        module = Module(ctx, ["-root", "-trails", "16", "-delay", "33333"])
+        try:
+            wait_for_layout(ctx, "trails 16", [], ctx.display.width, ctx.display.height,
+                            DEFAULT_COLOUR, judge=judge_trails(16))
+        finally:
+            expect_quick_exit(module)
 
 
 def check_signal_during_delay(ctx):
@@ -423,7 +465,8 @@ def check_xml(ctx):
         expect(base == settings, f"settings the dialog lacks: {sorted(settings - base)}, "
                                  f"has beyond them: {sorted(base - settings)}")
         for a in args:  # each as the dialog would pass it, % being a value
-            words = a.replace("%", "#102030" if "color" in a else "2000").split()
+            value = "#102030" if "color" in a else "16" if "trails" in a else "2000"
+            words = a.replace("%", value).split()
             out = subprocess.run([ctx.module, *words, "-help"], capture_output=True, text=True,
                                  timeout=10)
             expect(out.returncode == 0, f"{a!r} rejected: {out.stderr.strip()}")
@@ -469,6 +512,7 @@ def main():
         ctx.display = display
         check_transfer(ctx)
         checks_layouts(ctx)
+        check_trails(ctx)
         check_signal_during_delay(ctx)
         checks_unanswering_server(ctx)
         check_server_dies(ctx)

@@ -33,7 +33,7 @@ TEST(ModuleOptions, DefaultsAreTheSaversAndDrawInAWindowOfItsOwn) {
 TEST(ModuleOptions, SettingsOptionsFillTheRecordNormalised) {
   struct Case {
     std::vector<std::string> words;
-    std::int32_t world, zoom, tiled, rate, steady, show, init;
+    std::int32_t world, zoom, tiled, rate, steady, show, init, renew = 0, trails = 0;
   } cases[] = {
       {{"-world-size", "full", "-zoom", "1"}, 0, 0, 0, 4, 1, 0, 2},
       {{"--world-size", "quarter", "--zoom", "4", "-tiled"}, 2, 2, 0, 4, 1, 0, 2},  // equal: no tiling
@@ -44,14 +44,19 @@ TEST(ModuleOptions, SettingsOptionsFillTheRecordNormalised) {
       {{"-mutation-rate", "often", "-no-steady-state"}, 1, 1, 0, 4, 0, 0, 2},
       {{"-no-steady-state", "-mutation-rate", "rarely"}, 1, 1, 0, 64, 0, 0, 2},
       {{"-soup-size", "full", "-tiled", "-no-tiled"}, 1, 1, 0, 4, 1, 0, 0},
+      {{"-renew", "-trails", "16"}, 1, 1, 0, 4, 1, 0, 2, 1, 16},
+      {{"--renew", "-no-renew", "--trails", "64", "-trails", "0"}, 1, 1, 0, 4, 1, 0, 2, 0, 0},
+      {{"-trails", "64"}, 1, 1, 0, 4, 1, 0, 2, 0, 64},
   };
   for (const Case& c : cases) {
     ModuleOptions o;
     ASSERT_EQ(Parse(c.words, o), "") << c.words[0];
     const LifeSettings& s = o.settings;
     EXPECT_EQ((std::vector<std::int32_t>{s.WorldSize, s.ZoomFactor, s.IsTiled, s.WorldMutationRate,
-                                         s.MutateAtSteadyState, s.ShowMutations, s.InitSize}),
-              (std::vector<std::int32_t>{c.world, c.zoom, c.tiled, c.rate, c.steady, c.show, c.init}))
+                                         s.MutateAtSteadyState, s.ShowMutations, s.InitSize,
+                                         s.RenewWhenStalled, s.TrailLength}),
+              (std::vector<std::int32_t>{c.world, c.zoom, c.tiled, c.rate, c.steady, c.show, c.init,
+                                         c.renew, c.trails}))
         << c.words[0] << " " << c.words[1];
   }
 }
@@ -116,6 +121,9 @@ TEST(ModuleOptions, BadOptionsAndValuesSayWhatIsWrong) {
       {{"-window-id", "0x100000000"}, nullptr, "window id"},
       {{"-window-id", "-5"}, nullptr, "window id"},
       {{"-geometry", "640x"}, nullptr, "WIDTHxHEIGHT"},
+      {{"-trails", "65"}, nullptr, "-trails 65: must be a whole number from 0 to 64"},
+      {{"-trails", "-1"}, nullptr, "from 0 to 64"},
+      {{"-trails", "4x"}, nullptr, "from 0 to 64"},
       {{"-root"}, "junk", "XSCREENSAVER_WINDOW=junk"},
   };
   for (const Case& c : cases) {
