@@ -38,10 +38,12 @@ class TLifeDlg : public TDialog {
   THSlider InitSizeSlider;
   THSlider MutationRateSlider;
   THSlider SpeedSlider;
+  THSlider TrailSlider;
   TCheckBox TileCheck;
   TCheckBox SteadyStateCheck;
   TCheckBox ShowMutationsCheck;
   TCheckBox AllMonitorsCheck;
+  TCheckBox RenewCheck;
   LifeSettings Settings;
   TChooseColorDialog::TData ColorChoice;
   // The chooser's custom colours: black at first, kept from one opening to

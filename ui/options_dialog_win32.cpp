@@ -27,10 +27,12 @@ TLifeDlg::TLifeDlg(TWindow* parentWindow)
       InitSizeSlider(this, IDC_INIT_SIZE),
       MutationRateSlider(this, IDC_MUTATION_RATE),
       SpeedSlider(this, IDC_GENERATION_RATE),
+      TrailSlider(this, IDC_TRAIL_LENGTH),
       TileCheck(this, IDC_TILE_WORLD),
       SteadyStateCheck(this, IDC_STEADY_STATE),
       ShowMutationsCheck(this, IDC_SHOW_MUTATIONS),
-      AllMonitorsCheck(this, IDC_ALL_MONITORS) {
+      AllMonitorsCheck(this, IDC_ALL_MONITORS),
+      RenewCheck(this, IDC_RENEW_WHEN_STALLED) {
   ColorChoice.Flags = CC_RGBINIT | CC_FULLOPEN;
   ColorChoice.Color = 0;
   ColorChoice.CustColors = CustomColors.data();
@@ -54,7 +56,8 @@ void TLifeDlg::PrepareWindow() {
                  {&ZoomSlider, kZoomSlider, shown.zoom},
                  {&InitSizeSlider, kInitSizeSlider, shown.initSize},
                  {&MutationRateSlider, kRateSlider, shown.mutationRate},
-                 {&SpeedSlider, kSpeedSlider, shown.speed}};
+                 {&SpeedSlider, kSpeedSlider, shown.speed},
+                 {&TrailSlider, kTrailSlider, shown.trails}};
   for (const auto& [slider, range, position] : sliders) {
     slider->SetRange(range.low, range.high);
     slider->SetTicFrequency(1);
@@ -68,6 +71,7 @@ void TLifeDlg::PrepareWindow() {
   if (!shown.steadyStateEnabled) SteadyStateCheck.Enable(false);
   if (!shown.showMutationsEnabled) ShowMutationsCheck.Enable(false);
   if (shown.allMonitorsChecked) AllMonitorsCheck.Check();
+  if (shown.renewChecked) RenewCheck.Check();
   ColorChoice.Color = Settings.PixelColor;
 }
 
@@ -82,6 +86,8 @@ void TLifeDlg::AcceptControls(int code) {
   chosen.showMutationsChecked = ShowMutationsCheck.IsChecked();
   chosen.speed = SpeedSlider.GetPosition();
   chosen.allMonitorsChecked = AllMonitorsCheck.IsChecked();
+  chosen.renewChecked = RenewCheck.IsChecked();
+  chosen.trails = TrailSlider.GetPosition();
   AcceptControlStates(chosen, Settings);
   SaveSettings(Settings);
   TDialog::AcceptControls(code);

@@ -1,6 +1,8 @@
 #include "ui/options_rules.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <span>
 
 namespace {
 
@@ -9,6 +11,18 @@ int Within(const SliderRange& slider, int position) {
 }
 
 std::uint8_t Flag(bool set) { return set ? 1 : 0; }
+
+// Index of the entry of `ascending` (positive, increasing) nearest to a
+// positive value by ratio; halfway (the geometric mean) goes to the larger.
+// value is nearer to a than to b (a < b) when value * value < a * b.
+int NearestByRatio(std::span<const std::int32_t> ascending, std::int32_t value) {
+  const std::int64_t v = value;
+  int index = 0;
+  for (std::size_t i = 1; i < ascending.size(); ++i) {
+    if (v * v >= std::int64_t{ascending[i - 1]} * ascending[i]) index = static_cast<int>(i);
+  }
+  return index;
+}
 
 }  // namespace
 
@@ -31,18 +45,25 @@ std::int32_t RateForPosition(int position, bool steadyState) {
 }
 
 int SpeedPositionFor(std::int32_t generationRate) {
-  constexpr std::int64_t fastestLimited = kSpeedRates[kSpeedPositionMax - 1];
+  constexpr std::int32_t fastestLimited = kSpeedRates[kSpeedPositionMax - 1];
   if (generationRate <= 0 || generationRate > 2 * fastestLimited) return kSpeedPositionMax;
-  // Nearest by ratio: r is nearer to a than to b (a < b) when r * r < a * b.
-  const std::int64_t r = generationRate;
-  int position = 0;
-  for (int p = 1; p < kSpeedPositionMax; ++p) {
-    if (r * r >= std::int64_t{kSpeedRates[p - 1]} * kSpeedRates[p]) position = p;
-  }
-  return position;
+  const std::span<const std::int32_t> limited(kSpeedRates, kSpeedPositionMax);
+  return NearestByRatio(limited, generationRate);
 }
 
 std::int32_t SpeedForPosition(int position) { return kSpeedRates[Within(kSpeedSlider, position)]; }
+
+static_assert(kTrailLengths[kTrailPositionMax] == SettingNamed("TrailLength").max,
+              "the longest trail is the longest the settings allow");
+
+int TrailPositionFor(std::int32_t trailLength) {
+  if (trailLength <= 0) return 0;
+  return 1 + NearestByRatio(std::span<const std::int32_t>(kTrailLengths).subspan(1), trailLength);
+}
+
+std::int32_t TrailForPosition(int position) {
+  return kTrailLengths[Within(kTrailSlider, position)];
+}
 
 OptionsControls ControlsFor(const LifeSettings& settings) {
   OptionsControls c;
@@ -59,6 +80,8 @@ OptionsControls ControlsFor(const LifeSettings& settings) {
   c.showMutationsEnabled = c.mutationRate != 0;
   c.speed = SpeedPositionFor(settings.GenerationRate);
   c.allMonitorsChecked = settings.AllMonitors != 0;
+  c.renewChecked = settings.RenewWhenStalled != 0;
+  c.trails = TrailPositionFor(settings.TrailLength);
   return c;
 }
 
@@ -92,4 +115,6 @@ void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings
   settings.ShowMutations = Flag(controls.showMutationsChecked);
   settings.GenerationRate = SpeedForPosition(controls.speed);
   settings.AllMonitors = Flag(controls.allMonitorsChecked);
+  settings.RenewWhenStalled = Flag(controls.renewChecked);
+  settings.TrailLength = TrailForPosition(controls.trails);
 }

@@ -50,6 +50,21 @@ int SpeedPositionFor(std::int32_t generationRate);
 // GenerationRate for a speed slider position; outside 0..max, the nearer end.
 std::int32_t SpeedForPosition(int position);
 
+// The trails slider's positions, "Off" to "Long": generations a dead cell
+// takes to fade out, doubling from the first length on.
+inline constexpr std::int32_t kTrailLengths[] = {0, 2, 4, 8, 16, 32, 64};
+inline constexpr int kTrailPositionMax = static_cast<int>(std::size(kTrailLengths)) - 1;
+inline constexpr SliderRange kTrailSlider = {0, kTrailPositionMax};
+
+// Trails slider position for a stored TrailLength: only 0 (or less) is
+// "Off"; any other length shows at the position whose length is nearest by
+// ratio, past the longest at the last. A position's own length maps back to
+// it.
+int TrailPositionFor(std::int32_t trailLength);
+
+// TrailLength for a trails slider position; outside 0..max, the nearer end.
+std::int32_t TrailForPosition(int position);
+
 // What the dialog's controls show: slider positions and the check boxes'
 // check and enable states.
 struct OptionsControls {
@@ -65,6 +80,8 @@ struct OptionsControls {
   bool showMutationsEnabled = true;
   int speed = 0;
   bool allMonitorsChecked = false;
+  bool renewChecked = false;
+  int trails = 0;
 };
 
 // Controls as set up from settings as loading leaves them (each shift within
@@ -84,6 +101,6 @@ void TrackMutationRate(OptionsControls& controls);
 // OK: the control states written into the settings. A position outside its
 // slider counts as the nearer end. Zoom is kept within the world size and
 // tiling needs them to differ, whatever the sliders show. Disabled boxes
-// count with the check they show. The speed is its position's rate. The
-// seeds, RuleMutations and the colour are untouched.
+// count with the check they show. The speed and the trail length are their
+// positions' values. The seeds, RuleMutations and the colour are untouched.
 void AcceptControlStates(const OptionsControls& controls, LifeSettings& settings);

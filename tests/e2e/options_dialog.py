@@ -35,14 +35,15 @@ CHOOSER = "Pixel Color"
 SAVER = "ScreenSaver.Cellarium"
 
 # Control ids (ui/dialog_ids.h) and the chooser's colour fields.
-WORLD, ZOOM, INIT, RATE, SPEED = 101, 102, 103, 111, 114
-TILE, STEADY, SHOW, MONITORS = 104, 112, 113, 115
+WORLD, ZOOM, INIT, RATE, SPEED, TRAILS = 101, 102, 103, 111, 114, 117
+TILE, STEADY, SHOW, MONITORS, RENEW = 104, 112, 113, 115, 116
 OK, CANCEL, ABOUT_BUTTON, COLOR_BUTTON = 1, 2, 901, 902
 ICON = 900
 CHOOSER_RED, CHOOSER_GREEN, CHOOSER_BLUE = 706, 707, 708
 
-DEFAULT_STATE = {"world": 1, "zoom": 1, "init": 2, "rate": 2, "speed": 5,
-                 "tile": (0, 0), "steady": (1, 1), "show": (0, 1), "monitors": (0, 1)}
+DEFAULT_STATE = {"world": 1, "zoom": 1, "init": 2, "rate": 2, "speed": 5, "trails": 0,
+                 "tile": (0, 0), "steady": (1, 1), "show": (0, 1), "monitors": (0, 1),
+                 "renew": (0, 1)}
 
 
 def dword(v):
@@ -225,15 +226,16 @@ def check_defaults_and_cancel(ctx):
             for ident, text in [(TILE, "&Tile World"), (STEADY, "&Only at Steady State"),
                                 (SHOW, "&Show Mutations"), (OK, "OK"), (CANCEL, "Cancel"),
                                 (COLOR_BUTTON, "Pixel &Color"), (ABOUT_BUTTON, "&About"),
-                                (MONITORS, "Spa&n all monitors")]:
+                                (MONITORS, "Spa&n all monitors"),
+                                (RENEW, "N&ew world when stalled")]:
                 expect(texts.get(ident) == [text], f"control {ident} reads {texts.get(ident)}")
             labels = texts.get(0xFFFF, [])
             for text in ["&World Size", "&Zoom Factor", "&Initialization Size",
                          "World &Mutation Rate", "Never", "Often", "None", "S&peed", "Slow",
-                         "Fastest"]:
+                         "Fastest", "T&rails", "Off", "Long"]:
                 expect(text in labels, f"label {text!r} missing")
-            expect(len(labels) + sum(len(v) for k, v in texts.items() if k != 0xFFFF) == 31,
-                   "the dialog does not hold 31 controls")
+            expect(len(labels) + sum(len(v) for k, v in texts.items() if k != 0xFFFF) == 36,
+                   "the dialog does not hold 36 controls")
         with s.check("/c with no stored values shows the defaults"):
             expect_state(run, DEFAULT_STATE, "defaults")
         with s.check("/c without a host settings window runs unowned"):
@@ -302,19 +304,23 @@ def check_scaled_layout(ctx):
 def check_rate_three_comes_back_as_four(ctx):
     s = ctx.suite
     stored = dict(BYSTANDERS, WorldMutationRate=dword(3), MutateAtSteadyState=binary(1),
-                  PixelColor=binary(10, 20, 30), GenerationRate=dword(45), AllMonitors=binary(1))
+                  PixelColor=binary(10, 20, 30), GenerationRate=dword(45), AllMonitors=binary(1),
+                  RenewWhenStalled=binary(1), TrailLength=dword(12))
     run = OptionsRun(ctx, "-C", stored=stored)
     try:
         with s.check("-C opens the dialog; stored rate 3 with steady state shows position 2, "
-                     "speed 45 the 60 position, all monitors checked"):
-            expect_state(run, dict(DEFAULT_STATE, rate=2, speed=3, monitors=(1, 1)), "rate 3")
-        with s.check("OK stores rate 3 as 4 and the speed and monitor flag as set, "
+                     "speed 45 the 60 position, all monitors and renewal checked, "
+                     "trail length 12 the 16 position"):
+            expect_state(run, dict(DEFAULT_STATE, rate=2, speed=3, monitors=(1, 1), trails=4,
+                                   renew=(1, 1)), "rate 3")
+        with s.check("OK stores rate 3 as 4 and the speed, trail length and both flags as set, "
                      "exactly the options with their types"):
-            run.drive("drag", SPEED, 1, "toggle", MONITORS, "click", OK)
+            run.drive("drag", SPEED, 1, "toggle", MONITORS, "drag", TRAILS, 2, "toggle", RENEW,
+                      "click", OK)
             run.ended()
             expect_stored(run, dict(BYSTANDERS, **options(
                 WorldMutationRate=4, PixelColor=rgb(10, 20, 30), GenerationRate=10,
-                AllMonitors=0)))
+                AllMonitors=0, TrailLength=4, RenewWhenStalled=0)))
     finally:
         run.close()
 
@@ -382,23 +388,27 @@ def check_ways_out_store_nothing(ctx):
     s = ctx.suite
     stored = dict(BYSTANDERS, **options(
         WorldSize=2, ZoomFactor=0, IsTiled=1, InitSize=1, WorldMutationRate=16,
-        MutateAtSteadyState=0, PixelColor=rgb(1, 2, 3), GenerationRate=30, AllMonitors=1))
+        MutateAtSteadyState=0, PixelColor=rgb(1, 2, 3), GenerationRate=30, AllMonitors=1,
+        RenewWhenStalled=1, TrailLength=64))
     for way, steps in [("Cancel", ("click", CANCEL)), ("Escape", ("press", "escape")),
                        ("the close box", ("close",))]:
         run = OptionsRun(ctx, "/c", stored=stored)
         try:
             with s.check(f"{way} after changes stores nothing"):
-                expect_state(run, dict(world=2, zoom=0, init=1, rate=2, speed=2, tile=(1, 1),
-                                       steady=(0, 1), show=(0, 1), monitors=(1, 1)),
+                expect_state(run, dict(world=2, zoom=0, init=1, rate=2, speed=2, trails=6,
+                                       tile=(1, 1), steady=(0, 1), show=(0, 1), monitors=(1, 1),
+                                       renew=(1, 1)),
                              "stored values")
                 run.drive("drag", WORLD, 0, "drag", INIT, 2, "toggle", STEADY, "drag", RATE, 0,
-                          "drag", SPEED, 0, "toggle", MONITORS)
+                          "drag", SPEED, 0, "toggle", MONITORS, "drag", TRAILS, 1,
+                          "toggle", RENEW)
                 if way == "Cancel":
                     # A colour accepted in the chooser, then the dialog cancelled.
                     run.drive("click", COLOR_BUTTON)
                     run.drive("rgb", 200, 100, 50, "click", OK, "gone", CHOOSER, dialog=CHOOSER)
-                expect_state(run, dict(world=0, zoom=0, init=2, rate=0, speed=0, tile=(1, 0),
-                                       steady=(1, 0), show=(0, 0), monitors=(0, 1)),
+                expect_state(run, dict(world=0, zoom=0, init=2, rate=0, speed=0, trails=1,
+                                       tile=(1, 0), steady=(1, 0), show=(0, 0), monitors=(0, 1),
+                                       renew=(0, 1)),
                              "after the changes")
                 run.drive(*steps)
                 run.ended()
@@ -477,8 +487,8 @@ def check_tiling_and_disabled_boxes(ctx):
         with s.check("tiling checked, then zoom equal to world: disabled, stored as 0"):
             run.drive("drag", WORLD, 2, "toggle", TILE, "drag", ZOOM, 2, "drag", INIT, 0,
                       "toggle", SHOW, "drag", RATE, 0)
-            expect_state(run, dict(world=2, zoom=2, init=0, rate=0, speed=5, tile=(1, 0),
-                                   steady=(1, 0), show=(1, 0), monitors=(0, 1)),
+            expect_state(run, dict(DEFAULT_STATE, world=2, zoom=2, init=0, rate=0, tile=(1, 0),
+                                   steady=(1, 0), show=(1, 0)),
                          "after the changes")
             run.drive("click", OK)
             run.ended()

@@ -242,7 +242,7 @@ TEST_F(DialogTemplates, OptionsDialogFrameCaptionAndFont) {
   const DWORD frame = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
   EXPECT_EQ(t.style & frame, frame);
   EXPECT_EQ(t.style & DS_CENTER, 0u);
-  EXPECT_EQ((std::vector<int>{t.x, t.y, t.cx, t.cy}), (std::vector<int>{29, 29, 252, 143}));
+  EXPECT_EQ((std::vector<int>{t.x, t.y, t.cx, t.cy}), (std::vector<int>{29, 29, 252, 176}));
 }
 
 TEST_F(DialogTemplates, OptionsDialogControlsInTabOrder) {
@@ -281,6 +281,13 @@ TEST_F(DialogTemplates, OptionsDialogControlsInTabOrder) {
       {kNoId, "Static", kStatic, SS_LEFT, 0, "Slow"},
       {kNoId, "Static", kStatic, SS_RIGHT, 0, "Fastest"},
       {IDC_ALL_MONITORS, "Button", kButton, BS_AUTOCHECKBOX, tab, "Spa&n all monitors"},
+      // Then, in a band the dialog grew by, the renewal box under the soup
+      // size and the trails slider under the monitor box.
+      {IDC_RENEW_WHEN_STALLED, "Button", kButton, BS_AUTOCHECKBOX, tab, "N&ew world when stalled"},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "T&rails"},
+      {IDC_TRAIL_LENGTH, kTrackbarClass, kTrackbar, TBS_AUTOTICKS, tab, ""},
+      {kNoId, "Static", kStatic, SS_LEFT, 0, "Off"},
+      {kNoId, "Static", kStatic, SS_RIGHT, 0, "Long"},
   };
   const Template t = Load("IDD_CONFIGURE");
   ExpectItems(t, want);

@@ -76,33 +76,56 @@ TEST(OptionsRules, DefaultsShowHalfTwoQuarterAndRatePositionTwo) {
   EXPECT_TRUE(c.showMutationsEnabled);
   EXPECT_EQ(c.speed, kSpeedPositionMax);  // Fastest
   EXPECT_FALSE(c.allMonitorsChecked);
+  EXPECT_FALSE(c.renewChecked);
+  EXPECT_EQ(c.trails, 0);  // Off
 }
 
-// A stored speed shows at the position nearest by ratio and is stored back
-// as that position's rate; the monitor flag goes through unchanged.
-TEST(OptionsRules, StoredSpeedsShowTheNearestPositionAndStoreItBack) {
+// A stored speed or trail length shows at the position nearest by ratio and
+// is stored back as that position's value; the monitor and renewal flags go
+// through unchanged.
+TEST(OptionsRules, StoredSpeedsAndTrailsShowTheNearestPositionAndStoreItBack) {
+  constexpr std::int32_t LifeSettings::*kSpeed = &LifeSettings::GenerationRate;
+  constexpr std::int32_t LifeSettings::*kTrails = &LifeSettings::TrailLength;
   struct Case {
+    std::int32_t LifeSettings::*field;
     std::int32_t stored;
     int position;
     std::int32_t storedBack;
   } cases[] = {
-      {0, 5, 0},   {-3, 5, 0},  {1, 0, 5},    {5, 0, 5},    {7, 0, 5},     {8, 1, 10},
-      {17, 1, 10}, {18, 2, 30}, {42, 2, 30},  {43, 3, 60},  {60, 3, 60},   {84, 3, 60},
-      {85, 4, 120}, {240, 4, 120}, {241, 5, 0}, {INT32_MAX, 5, 0},
+      {kSpeed, 0, 5, 0},      {kSpeed, -3, 5, 0},     {kSpeed, 1, 0, 5},
+      {kSpeed, 5, 0, 5},      {kSpeed, 7, 0, 5},      {kSpeed, 8, 1, 10},
+      {kSpeed, 17, 1, 10},    {kSpeed, 18, 2, 30},    {kSpeed, 42, 2, 30},
+      {kSpeed, 43, 3, 60},    {kSpeed, 60, 3, 60},    {kSpeed, 84, 3, 60},
+      {kSpeed, 85, 4, 120},   {kSpeed, 240, 4, 120},  {kSpeed, 241, 5, 0},
+      {kSpeed, INT32_MAX, 5, 0},
+      // Only 0 is "Off"; the geometric means between lengths go up.
+      {kTrails, 0, 0, 0},     {kTrails, -1, 0, 0},    {kTrails, 1, 1, 2},
+      {kTrails, 2, 1, 2},     {kTrails, 3, 2, 4},     {kTrails, 5, 2, 4},
+      {kTrails, 6, 3, 8},     {kTrails, 11, 3, 8},    {kTrails, 12, 4, 16},
+      {kTrails, 16, 4, 16},   {kTrails, 22, 4, 16},   {kTrails, 23, 5, 32},
+      {kTrails, 45, 5, 32},   {kTrails, 46, 6, 64},   {kTrails, 64, 6, 64},
+      {kTrails, INT32_MAX, 6, 64},
   };
   for (const Case& k : cases) {
+    const bool speed = k.field == kSpeed;
     LifeSettings s;
-    s.GenerationRate = k.stored;
+    s.*k.field = k.stored;
     s.AllMonitors = static_cast<std::uint8_t>(k.position % 2);
+    s.RenewWhenStalled = static_cast<std::uint8_t>(1 - k.position % 2);
     const OptionsControls c = ControlsFor(s);
-    EXPECT_EQ(c.speed, k.position) << k.stored;
+    EXPECT_EQ(speed ? c.speed : c.trails, k.position) << speed << ' ' << k.stored;
+    EXPECT_EQ(speed ? c.trails : c.speed, speed ? 0 : kSpeedPositionMax) << k.stored;
     EXPECT_EQ(c.allMonitorsChecked, k.position % 2 == 1) << k.stored;
+    EXPECT_EQ(c.renewChecked, k.position % 2 == 0) << k.stored;
     AcceptControlStates(c, s);
-    EXPECT_EQ(s.GenerationRate, k.storedBack) << k.stored;
+    EXPECT_EQ(s.*k.field, k.storedBack) << speed << ' ' << k.stored;
     EXPECT_EQ(s.AllMonitors, k.position % 2) << k.stored;
+    EXPECT_EQ(s.RenewWhenStalled, 1 - k.position % 2) << k.stored;
   }
   EXPECT_EQ(SpeedForPosition(-1), 5);
   EXPECT_EQ(SpeedForPosition(kSpeedPositionMax + 1), 0);
+  EXPECT_EQ(TrailForPosition(-1), 0);
+  EXPECT_EQ(TrailForPosition(kTrailPositionMax + 1), 64);
 }
 
 // Shifts outside the sliders, as loading hands them to the dialog.

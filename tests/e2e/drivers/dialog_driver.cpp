@@ -10,7 +10,7 @@
 //                     make it the current one; prints "found TITLE"
 //   gone TITLE        wait up to 40 s until no such dialog is left
 //   state             the options dialog's controls: slider positions and
-//                     "checked/enabled" of the three boxes
+//                     "checked/enabled" of the check boxes
 //   drag ID POS       drag slider ID's thumb to POS, one notch at a time
 //   key ID KEY        press KEY on slider ID (no thumb drag): left, right,
 //                     home or end
@@ -88,13 +88,15 @@ void PrintBox(const char* name, int id) {
 }
 
 void State() {
-  std::printf("state world=%d zoom=%d init=%d rate=%d speed=%d", Position(IDC_WORLD_SIZE),
-              Position(IDC_ZOOM_FACTOR), Position(IDC_INIT_SIZE), Position(IDC_MUTATION_RATE),
-              Position(IDC_GENERATION_RATE));
+  std::printf("state world=%d zoom=%d init=%d rate=%d speed=%d trails=%d",
+              Position(IDC_WORLD_SIZE), Position(IDC_ZOOM_FACTOR), Position(IDC_INIT_SIZE),
+              Position(IDC_MUTATION_RATE), Position(IDC_GENERATION_RATE),
+              Position(IDC_TRAIL_LENGTH));
   PrintBox("tile", IDC_TILE_WORLD);
   PrintBox("steady", IDC_STEADY_STATE);
   PrintBox("show", IDC_SHOW_MUTATIONS);
   PrintBox("monitors", IDC_ALL_MONITORS);
+  PrintBox("renew", IDC_RENEW_WHEN_STALLED);
   std::printf("\n");
 }
 
