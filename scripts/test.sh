@@ -29,6 +29,9 @@ for preset in ${PRESETS:-gcc asan tsan m32 win64 win32 fuzz}; do
   status=$?
   read -r p f < <(python3 scripts/junit_totals.py "$junit")
   grep -a -E '\*\*\*(Failed|Timeout|Exception)|Not Run' "$logs/$preset-ctest.log"
+  # The failing checks by name, and the failed assertions of the GoogleTest
+  # suites, so that a log holding only this output still says what failed.
+  grep -a -E '^FAIL |^\[  FAILED  \] [A-Za-z]|Failure$' "$logs/$preset-ctest.log" | head -n 40
   if [[ $status -ne 0 && $f -eq 0 ]]; then
     printf 'FAILED: ctest %s exited with status %s (see build/logs/%s-ctest.log)\n' "$preset" "$status" "$preset"
     f=1

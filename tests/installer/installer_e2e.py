@@ -74,6 +74,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("setup")
     ap.add_argument("scr")
+    ap.add_argument("--version", required=True, help="the version the entry shows, e.g. 1.0")
     ap.add_argument("--artifacts", help="folder for the screenshot of the installer's page")
     args = ap.parse_args()
     setup = os.path.abspath(args.setup)
@@ -85,13 +86,13 @@ def main():
             # Every prefix starts with another saver active, as a user's would.
             template.set_values({"SCRNSAVE.EXE": ("REG_SZ", PREVIOUS), "ScreenSaveActive": ("REG_SZ", "0")},
                                 key=DESKTOP)
-            run(suite, display, template, setup, scr)
+            run(suite, display, template, setup, scr, args.version)
     except HarnessError as e:
         suite.report("harness", False, e)
     return suite.finish()
 
 
-def run(suite, display, template, setup, scr):
+def run(suite, display, template, setup, scr, version):
     prefix = template.fresh()
     with suite.check("a silent install puts the saver in place, makes it active and adds the entry"):
         install(prefix, setup)
@@ -101,7 +102,7 @@ def run(suite, display, template, setup, scr):
         expect(str(value(desktop, "SCRNSAVE.EXE")).lower() == INSTALLED.lower()
                and value(desktop, "ScreenSaveActive") == "1", f"desktop values {saver_values(desktop)}")
         entry = prefix.reg_query(UNINSTALL)
-        expected = {"DisplayName": "Cellarium", "DisplayVersion": "1.0",
+        expected = {"DisplayName": "Cellarium", "DisplayVersion": version,
                     "Publisher": "The Cellarium developers", "NoModify": 1, "NoRepair": 1}
         wrong = {k: value(entry, k) for k, v in expected.items() if value(entry, k) != v}
         expect(not wrong, f"uninstall entry values {wrong}")

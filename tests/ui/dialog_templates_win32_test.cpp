@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cellarium_version.h"
 #include "support/saver_module.h"
 #include "ui/dialog_ids.h"
 
@@ -330,7 +331,7 @@ TEST_F(DialogTemplates, AboutBoxControlsInTabOrder) {
       "charge.";
   const std::vector<Want> want = {
       {IDC_ABOUT_ICON, "Static", kStatic, SS_ICON, icon, ""},
-      {kNoId, "Static", kStatic, SS_LEFT, group, "Cellarium 1.0"},
+      {kNoId, "Static", kStatic, SS_LEFT, group, CELLARIUM_ABOUT_TITLE},
       {kNoId, "Static", kStatic, SS_LEFT, group, "by the Cellarium developers"},
       {kNoId, "Static", kStatic, SS_LEFT, group, "2026"},
       {kNoId, "Static", kStatic, SS_LEFT, group, notice},
