@@ -1,6 +1,7 @@
 // Per-frame drawing cost at 1024x768 with the default layout (a 512 x 384
 // world zoomed 2x into the display): the 1-bit compose, and with trails of 16
-// generations the shade update, the 8-bit compose and the two together. The
+// generations the shade update, the 8-bit and the 32-bit compose, and the
+// update with the 32-bit compose (what the Windows saver does). The
 // frames cycle through consecutive generations of a soup that has run for a
 // while, so the shades change as they do on screen. One thread.
 #include <benchmark/benchmark.h>
@@ -67,11 +68,13 @@ void OneBitCompose(benchmark::State& state) {
   }
 }
 
-enum class Part { kUpdate, kCompose, kBoth };
+enum class Part { kUpdate, kCompose, kComposePixels, kBoth };
 
 void Trails(benchmark::State& state, Part part) {
   const auto& generations = Generations();
-  std::vector<std::uint8_t> display(ShadeDisplayBytes(kDisplayWidth, kDisplayHeight), 0);
+  std::vector<std::uint8_t> display(ShadePixelDisplayBytes(kDisplayWidth, kDisplayHeight), 0);
+  std::uint32_t pixels[kShadePixelCount];
+  TrailPixelTable(0x00FFFF30, kTrailLength, pixels);
   std::vector<std::uint8_t> shades(TrailShadeBytes(kCols, kRows), 0);
   LifeWorld world;
   SetGeometry(world);
@@ -82,8 +85,10 @@ void Trails(benchmark::State& state, Part part) {
     const std::uint8_t* bits = generations[frame++ % kFrames].data();
     if (part != Part::kCompose)
       UpdateTrailShades(shades.data(), bits, kCols, kRows, kTrailLength);
-    if (part != Part::kUpdate)
+    if (part == Part::kCompose)
       ComposeTrailShades(display.data(), shades.data(), world, DefaultSettings());
+    if (part == Part::kComposePixels || part == Part::kBoth)
+      ComposeTrailPixels(display.data(), shades.data(), pixels, world, DefaultSettings());
     benchmark::DoNotOptimize(display.data());
     benchmark::DoNotOptimize(shades.data());
     benchmark::ClobberMemory();
@@ -99,8 +104,11 @@ BENCHMARK_CAPTURE(Trails, update, Part::kUpdate)
 BENCHMARK_CAPTURE(Trails, compose, Part::kCompose)
     ->Name("trails16/compose/1024x768")
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Trails, compose32, Part::kComposePixels)
+    ->Name("trails16/compose32/1024x768")
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Trails, both, Part::kBoth)
-    ->Name("trails16/update+compose/1024x768")
+    ->Name("trails16/update+compose32/1024x768")
     ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

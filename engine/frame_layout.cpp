@@ -81,7 +81,12 @@ FrameTransfer RenderIntoDisplay(const LifeWorld& world, const LifeSettings& sett
     if (world.trailShades == nullptr || world.shadeDisplayBits == nullptr) return none;
     UpdateTrailShades(world.trailShades, world.nextBits, world.worldCols, world.worldRows,
                       settings.TrailLength);
-    ComposeTrailShades(world.shadeDisplayBits, world.trailShades, world, settings);
+    if (world.shadePixels != nullptr) {
+      ComposeTrailPixels(world.shadeDisplayBits, world.trailShades, world.shadePixels, world,
+                         settings);
+    } else {
+      ComposeTrailShades(world.shadeDisplayBits, world.trailShades, world, settings);
+    }
     return WholeDisplay(TransferSource::kShadeDisplay, world.shadeDisplayBits, world);
   }
   const FrameLayout layout = ChooseFrameLayout(settings);

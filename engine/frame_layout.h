@@ -21,8 +21,9 @@ enum class FrameLayout { kDirect, kZoomed, kTiled };
 FrameLayout ChooseFrameLayout(const LifeSettings& settings);
 
 // Whether dead cells fade out (TrailLength above 0). Every layout then
-// composes the shades into the 8-bit shade display buffer, which is
-// transferred whole, and the 1-bit display buffer is not used.
+// composes the shades into the shade display buffer (8-bit shades, or
+// 32-bit pixels), which is transferred whole, and the 1-bit display buffer
+// is not used.
 bool TrailsShown(const LifeSettings& settings);
 
 // Whether the layout composes into the screen-sized 1-bit display buffer

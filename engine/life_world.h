@@ -34,10 +34,12 @@ struct LifeWorld {
   std::uint8_t* nextBits = nullptr;    // the step's destination: the generation before
   std::uint8_t* displayBits = nullptr; // screen-sized bitmap, or null when not needed
   // With trails only (null otherwise): each cell's shade, and the
-  // screen-sized 8-bit image the shades are composed into
-  // (engine/trail_shades.h).
+  // screen-sized image the shades are composed into (engine/trail_shades.h):
+  // 8-bit shades, or 32-bit pixels from the table shadePixels when that is
+  // not null.
   std::uint8_t* trailShades = nullptr;
   std::uint8_t* shadeDisplayBits = nullptr;
+  const std::uint32_t* shadePixels = nullptr;
   std::int32_t bitsSwapped = 0;        // 1 while currentBits is worldBitsB
   CombinedLCG generator;
   std::int64_t generationCount = 0;    // generations since the run began: 64 bits,

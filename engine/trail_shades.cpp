@@ -51,76 +51,88 @@ Cut CutPlacement(std::int32_t width, std::int32_t height, PixelPoint at, std::in
           static_cast<std::int32_t>(std::min<std::int64_t>(lines, height - at.y))};
 }
 
-// A block of 16 shades magnified into 16 * 2^zoomShift pixels.
-template <int zoomShift>
-void MagnifyBlock(std::uint8_t* pixels, const std::uint8_t* shade);
-
-template <>
-void MagnifyBlock<0>(std::uint8_t* pixels, const std::uint8_t* shade) {
-  std::memcpy(pixels, shade, kBlock);
-}
-
-template <>
-void MagnifyBlock<1>(std::uint8_t* pixels, const std::uint8_t* shade) {
-  for (std::size_t i = 0; i < kBlock; ++i) {
-    pixels[2 * i] = shade[i];
-    pixels[2 * i + 1] = shade[i];
-  }
-}
-
-template <>
-void MagnifyBlock<2>(std::uint8_t* pixels, const std::uint8_t* shade) {
-  for (std::size_t i = 0; i < kBlock; ++i) {
-    pixels[4 * i] = shade[i];
-    pixels[4 * i + 1] = shade[i];
-    pixels[4 * i + 2] = shade[i];
-    pixels[4 * i + 3] = shade[i];
-  }
-}
+// What a shade becomes in the display: itself, a palette index of 8 bits,
+// or its 32-bit pixel from a table of 256.
+struct AsIndex {
+  using Pixel = std::uint8_t;
+  Pixel operator()(std::uint8_t shade) const { return shade; }
+};
+struct AsPixel {
+  using Pixel = std::uint32_t;
+  const std::uint32_t* table;
+  Pixel operator()(std::uint8_t shade) const { return table[shade]; }
+};
 
 // One row of shades magnified 2^zoomShift into `copies` display rows from
-// out upwards, each cut after the given number of pixels: whole blocks are
-// magnified once and stored into every row, the cut part pixel by pixel.
-template <int zoomShift>
+// out upwards (stride bytes apart), each cut after the given number of
+// pixels: whole blocks are magnified once and stored into every row, the
+// cut part pixel by pixel.
+template <int zoomShift, class Shade>
 void MagnifyRow(std::uint8_t* out, std::ptrdiff_t stride, std::int32_t copies,
-                const std::uint8_t* in, std::int32_t pixels) {
-  constexpr std::size_t kBlockPixels = kBlock << zoomShift;
+                const std::uint8_t* in, std::int32_t pixels, Shade shadeOf) {
+  using Pixel = typename Shade::Pixel;
+  constexpr std::size_t kScale = std::size_t{1} << zoomShift;
+  constexpr std::size_t kBlockPixels = kBlock * kScale;
   const auto count = static_cast<std::size_t>(pixels);
   std::size_t p = 0;
   for (; p + kBlockPixels <= count; p += kBlockPixels) {
     std::uint8_t shade[kBlock];
-    std::uint8_t block[kBlockPixels];
+    Pixel block[kBlockPixels];
     std::memcpy(shade, in + (p >> zoomShift), kBlock);
-    MagnifyBlock<zoomShift>(block, shade);
+    for (std::size_t i = 0; i < kBlock; ++i) {
+      const Pixel pixel = shadeOf(shade[i]);
+      for (std::size_t k = 0; k < kScale; ++k) block[i * kScale + k] = pixel;
+    }
     for (std::int32_t i = 0; i < copies; ++i)
-      std::memcpy(out + i * stride + p, block, kBlockPixels);
+      std::memcpy(out + i * stride + p * sizeof(Pixel), block, sizeof block);
   }
-  for (; p < count; ++p)
-    for (std::int32_t i = 0; i < copies; ++i) (out + i * stride)[p] = in[p >> zoomShift];
+  for (; p < count; ++p) {
+    const Pixel pixel = shadeOf(in[p >> zoomShift]);
+    for (std::int32_t i = 0; i < copies; ++i)
+      std::memcpy(out + i * stride + p * sizeof(Pixel), &pixel, sizeof pixel);
+  }
 }
 
 // One copy of the shades, magnified 2^zoomShift, with its lower-left corner
 // at pixel at, cut at the display's right and top edges.
-template <int zoomShift>
-void PlaceShades(std::uint8_t* display, const std::uint8_t* shades, const LifeWorld& world,
-                 PixelPoint at) {
+template <int zoomShift, class Shade>
+void PlaceShades(std::uint8_t* display, std::ptrdiff_t stride, const std::uint8_t* shades,
+                 const LifeWorld& world, PixelPoint at, Shade shadeOf) {
+  using Pixel = typename Shade::Pixel;
   constexpr std::int32_t scale = 1 << zoomShift;
   const std::int32_t cols = world.worldCols;
-  const std::ptrdiff_t stride = ShadeDisplayStride(world.displayWidth);
   const Cut cut = CutPlacement(world.displayWidth, world.displayHeight, at,
                                std::int64_t{cols} * scale, std::int64_t{world.worldRows} * scale);
   for (std::int32_t r = 0; r * scale < cut.lines; ++r)
-    MagnifyRow<zoomShift>(display + (at.y + std::ptrdiff_t{r} * scale) * stride + at.x, stride,
-                          std::min(scale, cut.lines - r * scale),
-                          shades + std::ptrdiff_t{r} * cols, cut.pixels);
+    MagnifyRow<zoomShift>(display + (at.y + std::ptrdiff_t{r} * scale) * stride +
+                              std::ptrdiff_t{at.x} * std::ptrdiff_t{sizeof(Pixel)},
+                          stride, std::min(scale, cut.lines - r * scale),
+                          shades + std::ptrdiff_t{r} * cols, cut.pixels, shadeOf);
 }
 
-using PlaceFunction = void (*)(std::uint8_t*, const std::uint8_t*, const LifeWorld&, PixelPoint);
-
-PlaceFunction PlaceFor(std::int32_t zoomShift) {
-  if (zoomShift == 2) return &PlaceShades<2>;
-  if (zoomShift == 1) return &PlaceShades<1>;
-  return &PlaceShades<0>;
+// Every copy the layout places, as the 1-bit layouts place the world.
+template <class Shade>
+void ComposeCopies(std::uint8_t* display, std::ptrdiff_t stride, const std::uint8_t* shades,
+                   const LifeWorld& world, const LifeSettings& settings, Shade shadeOf) {
+  auto place = [&](PixelPoint at) {
+    if (settings.ZoomFactor == 2) {
+      PlaceShades<2>(display, stride, shades, world, at, shadeOf);
+    } else if (settings.ZoomFactor == 1) {
+      PlaceShades<1>(display, stride, shades, world, at, shadeOf);
+    } else {
+      PlaceShades<0>(display, stride, shades, world, at, shadeOf);
+    }
+  };
+  if (ChooseFrameLayout(settings) != FrameLayout::kTiled) {
+    // Direct and zoomed alike: one copy, centred (ZoomFactor is 0 when direct).
+    place(CentringOffset(world, settings.ZoomFactor));
+    return;
+  }
+  // 2^WorldSize tiles per axis at most, WorldSize at most 2.
+  constexpr std::int32_t kMaxTiles = 16;
+  PixelPoint tiles[kMaxTiles];
+  const std::int32_t count = TilePlacements(world, settings, tiles, kMaxTiles);
+  for (std::int32_t t = 0; t < count; ++t) place(tiles[t]);
 }
 
 }  // namespace
@@ -133,6 +145,10 @@ std::int32_t ShadeDisplayStride(std::int32_t width) { return (width + 3) & ~3; }
 
 std::size_t ShadeDisplayBytes(std::int32_t width, std::int32_t height) {
   return static_cast<std::size_t>(ShadeDisplayStride(width)) * static_cast<std::size_t>(height);
+}
+
+std::size_t ShadePixelDisplayBytes(std::int32_t width, std::int32_t height) {
+  return 4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
 void UpdateTrailShades(std::uint8_t* shades, const std::uint8_t* bits, std::int32_t cols,
@@ -156,17 +172,15 @@ void UpdateTrailShades(std::uint8_t* shades, const std::uint8_t* bits, std::int3
 
 void ComposeTrailShades(std::uint8_t* display, const std::uint8_t* shades,
                         const LifeWorld& world, const LifeSettings& settings) {
-  const PlaceFunction place = PlaceFor(settings.ZoomFactor);
-  if (ChooseFrameLayout(settings) != FrameLayout::kTiled) {
-    // Direct and zoomed alike: one copy, centred (ZoomFactor is 0 when direct).
-    place(display, shades, world, CentringOffset(world, settings.ZoomFactor));
-    return;
-  }
-  // 2^WorldSize tiles per axis at most, WorldSize at most 2.
-  constexpr std::int32_t kMaxTiles = 16;
-  PixelPoint tiles[kMaxTiles];
-  const std::int32_t count = TilePlacements(world, settings, tiles, kMaxTiles);
-  for (std::int32_t t = 0; t < count; ++t) place(display, shades, world, tiles[t]);
+  ComposeCopies(display, ShadeDisplayStride(world.displayWidth), shades, world, settings,
+                AsIndex{});
+}
+
+void ComposeTrailPixels(std::uint8_t* display, const std::uint8_t* shades,
+                        const std::uint32_t* pixels, const LifeWorld& world,
+                        const LifeSettings& settings) {
+  ComposeCopies(display, std::ptrdiff_t{4} * world.displayWidth, shades, world, settings,
+                AsPixel{pixels});
 }
 
 std::int32_t TrailPalette(std::uint32_t pixelColor, std::int32_t trailLength,
@@ -181,4 +195,13 @@ std::int32_t TrailPalette(std::uint32_t pixelColor, std::int32_t trailLength,
     colours[s] = colour;
   }
   return static_cast<std::int32_t>(length) + 1;
+}
+
+void TrailPixelTable(std::uint32_t pixelColor, std::int32_t trailLength, std::uint32_t* pixels) {
+  std::uint32_t colours[kMaxTrailLength + 1];
+  const std::int32_t count = TrailPalette(pixelColor, trailLength, colours);
+  for (std::int32_t s = 0; s < kShadePixelCount; ++s) {
+    const std::uint32_t c = colours[std::min(s, count - 1)];
+    pixels[s] = (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu);
+  }
 }

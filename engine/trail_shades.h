@@ -20,6 +20,12 @@
 // Cleared to 0 once when created: composing writes only the placed copies,
 // so whatever they do not reach stays black.
 //
+// Shade pixel display buffer: the same image with each shade's 32-bit pixel
+// (from a table of kShadePixelCount, see TrailPixelTable) in place of the
+// shade, rows of 4 * displayWidth bytes, for a front end whose screen takes
+// such pixels without converting them: drawing an 8-bit image costs its
+// conversion to the screen's format on every frame.
+//
 // The functions that take trailLength expect 1..kMaxTrailLength and bring
 // any other value into that range (0, trails off, gives the look of 1: live
 // cells in the cell colour, every other cell black).
@@ -34,6 +40,9 @@ std::int32_t ShadeDisplayStride(std::int32_t width);
 
 // Bytes of the whole shade display buffer.
 std::size_t ShadeDisplayBytes(std::int32_t width, std::int32_t height);
+
+// Bytes of the whole shade pixel display buffer.
+std::size_t ShadePixelDisplayBytes(std::int32_t width, std::int32_t height);
 
 // Advances every cell's shade by one generation from that generation's bits
 // (world buffer layout, cols a multiple of 32): a live cell becomes
@@ -55,6 +64,13 @@ void UpdateTrailShades(std::uint8_t* shades, const std::uint8_t* bits, std::int3
 void ComposeTrailShades(std::uint8_t* display, const std::uint8_t* shades,
                         const LifeWorld& world, const LifeSettings& settings);
 
+// The same composing into the shade pixel display buffer, each shade s drawn
+// as pixels[s] (a table of kShadePixelCount entries, so that no byte can
+// read outside it).
+void ComposeTrailPixels(std::uint8_t* display, const std::uint8_t* shades,
+                        const std::uint32_t* pixels, const LifeWorld& world,
+                        const LifeSettings& settings);
+
 // The palette of the shades: entry s, for s = 0..trailLength, is the cell
 // colour (COLORREF layout 0x00BBGGRR; its top byte is ignored) with every
 // channel c scaled to c * s / trailLength, rounded to the nearest integer
@@ -63,3 +79,10 @@ void ComposeTrailShades(std::uint8_t* display, const std::uint8_t* shades,
 // kMaxTrailLength + 1) and returns how many.
 std::int32_t TrailPalette(std::uint32_t pixelColor, std::int32_t trailLength,
                           std::uint32_t* colours);
+
+// The 32-bit pixels of the shades as a device-independent bitmap and a
+// TrueColor screen take them (0x00RRGGBB): entry s is TrailPalette's entry
+// s with red and blue in those places, and every entry past the trail
+// length is the cell colour's. Writes kShadePixelCount entries.
+inline constexpr std::int32_t kShadePixelCount = 256;
+void TrailPixelTable(std::uint32_t pixelColor, std::int32_t trailLength, std::uint32_t* pixels);

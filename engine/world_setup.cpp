@@ -61,11 +61,15 @@ WorldGeometry BuildWorld(LifeWorld& world, std::int32_t width, std::int32_t heig
     shadeDisplay = allocator.Allocate(WorldBuffer::kShadeDisplay, geometry.displayWidth,
                                       geometry.displayHeight);
     std::memset(shades, 0, TrailShadeBytes(geometry.worldCols, geometry.worldRows));
-    std::memset(shadeDisplay, 0, ShadeDisplayBytes(geometry.displayWidth, geometry.displayHeight));
+    std::memset(shadeDisplay, 0,
+                allocator.ShadePixels() != nullptr
+                    ? ShadePixelDisplayBytes(geometry.displayWidth, geometry.displayHeight)
+                    : ShadeDisplayBytes(geometry.displayWidth, geometry.displayHeight));
   }
   SetUpWorld(world, geometry, settings, bitsA, bitsB, displayBits);
   world.trailShades = shades;
   world.shadeDisplayBits = shadeDisplay;
+  world.shadePixels = shades != nullptr ? allocator.ShadePixels() : nullptr;
   SowSoup(world, settings, world.currentBits, world.nextBits);
   return geometry;
 }

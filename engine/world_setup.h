@@ -10,24 +10,30 @@ struct LifeWorld;
 
 // The buffers of a world: two generations and the screen-sized 1-bit
 // display buffer that a magnified or tiled world is composed into; with
-// trails, the cells' shades and the screen-sized 8-bit image they are
-// composed into instead of the 1-bit one.
+// trails, the cells' shades and the screen-sized image they are composed
+// into (8-bit shades, or 32-bit pixels) instead of the 1-bit one.
 enum class WorldBuffer : std::uint8_t { kWorldA, kWorldB, kDisplay, kShades, kShadeDisplay };
 inline constexpr int kWorldBufferCount = 5;
 
 // The bytes of a buffer of width x height pixels: width / 8 * height for
 // the 1-bit ones (width a multiple of 32), width * height for the shades,
-// rows padded to 4 bytes for the 8-bit image.
+// rows padded to 4 bytes for the 8-bit image (an allocator with
+// ShadePixels gives ShadePixelDisplayBytes for it instead).
 std::size_t WorldBufferBytes(WorldBuffer buffer, std::int32_t width, std::int32_t height);
 
 // Memory for a world's buffers, as each front end keeps it (bitmaps whose
 // pixel memory can be drawn as it lies, or plain memory). Allocate returns
 // WorldBufferBytes writable bytes that stay valid while the allocator lives
 // (until it is asked for that buffer again), or throws; a throw leaves the
-// world unbuilt.
+// world unbuilt. An allocator whose ShadePixels gives a table holds the
+// shade display as a shade pixel display buffer (engine/trail_shades.h):
+// ShadePixelDisplayBytes for kShadeDisplay, composed through that table,
+// which must stay valid as long as the buffer.
 class WorldBufferAllocator {
  public:
   virtual std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) = 0;
+  // kShadePixelCount pixels, or null (the default) for the 8-bit shade image.
+  virtual const std::uint32_t* ShadePixels() const { return nullptr; }
 
  protected:
   WorldBufferAllocator() = default;

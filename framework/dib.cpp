@@ -39,6 +39,11 @@ TDib::TDib(std::int32_t width, std::int32_t height, const std::uint32_t* colours
   Allocate(width, height, 8, stride * height, static_cast<DWORD>(count));
 }
 
+TDib::TDib(std::int32_t width, std::int32_t height) : use(ColorUse::Rgb) {
+  if (width <= 0 || height <= 0) throw TXOutOfMemory();
+  Allocate(width, height, 32, std::int64_t{4} * width * height, 0);
+}
+
 void TDib::Allocate(std::int32_t width, std::int32_t height, WORD bitCount, std::int64_t bytes,
                     DWORD colours) {
   if (bytes > INT32_MAX) throw TXOutOfMemory();

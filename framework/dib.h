@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// A 1-bit device-independent bitmap with a two-entry colour table, or an
-// 8-bit one with a table of up to 256 colours.
+// A 1-bit device-independent bitmap with a two-entry colour table, an 8-bit
+// one with a table of up to 256 colours, or a 32-bit one without a table.
 //
 // Layout: a 40-byte BITMAPINFOHEADER (width, positive height = bottom-up,
 // 1 plane, 1 bit per pixel, BI_RGB, image size height * width / 8, no
@@ -19,9 +19,10 @@
 // bitmaps) or two 16-bit palette indices (DIB_PAL_COLORS, the display
 // bitmap, drawn through a palette realized in the target DC).
 //
-// The 8-bit form (the shades of trails) has 8 bits per pixel, rows padded
-// to a multiple of 4 bytes (any positive width), and an RGB table of as
-// many colours as it is made with (biClrUsed).
+// The 8-bit form has 8 bits per pixel, rows padded to a multiple of 4 bytes
+// (any positive width), and an RGB table of as many colours as it is made
+// with (biClrUsed). The 32-bit form (the shades of trails) has no table:
+// each pixel is 0x00RRGGBB, rows of 4 * width bytes, any positive width.
 class TDib {
  public:
   enum class ColorUse : UINT { Rgb = DIB_RGB_COLORS, PaletteIndices = DIB_PAL_COLORS };
@@ -33,6 +34,8 @@ class TDib {
   // The 8-bit form, its table the count colours (1..256, COLORREF layout).
   // Throws as the 1-bit constructor does, and for a count out of range.
   TDib(std::int32_t width, std::int32_t height, const std::uint32_t* colours, int count);
+  // The 32-bit form. Throws as the 1-bit constructor does.
+  TDib(std::int32_t width, std::int32_t height);
   ~TDib();
 
   TDib(const TDib&) = delete;

@@ -17,9 +17,8 @@ std::uint8_t* WorldBitmaps::Allocate(WorldBuffer buffer, std::int32_t width,
       return shades.data();
     }
     if (buffer == WorldBuffer::kShadeDisplay) {
-      std::uint32_t palette[kMaxTrailLength + 1];
-      const std::int32_t count = TrailPalette(settings.PixelColor, settings.TrailLength, palette);
-      bitmap = std::make_unique<TDib>(width, height, palette, count);
+      TrailPixelTable(settings.PixelColor, settings.TrailLength, shadePixels);
+      bitmap = std::make_unique<TDib>(width, height);
       return bitmap->Bits();
     }
     bitmap = std::make_unique<TDib>(

@@ -11,6 +11,7 @@
 
 #include "engine/simulation_loop.h"
 #include "engine/tick_clock.h"
+#include "engine/trail_shades.h"
 
 // Every allocation of the test program is counted; the simulation loop, the
 // frame composition and the sampler must add none once the world exists.
@@ -55,7 +56,9 @@ TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
   const long probe = allocations.load();
   ::operator delete(::operator new(16));
   ASSERT_EQ(allocations.load(), probe + 1);  // the counter sees allocations
-  for (int layout = 0; layout < 4; ++layout) {  // direct, zoomed, tiled, zoomed with trails
+  const std::vector<std::uint32_t> pixelTable(kShadePixelCount, 0x00FFFF30);
+  // direct, zoomed, tiled, zoomed with 8-bit trails, direct with 32-bit trails
+  for (int layout = 0; layout < 5; ++layout) {
     LifeSettings settings;
     settings.ZoomFactor = layout == 1 || layout == 3 ? 1 : 0;
     settings.WorldSize = layout == 0 ? 0 : 2;
@@ -63,7 +66,7 @@ TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
     settings.WorldMutationRate = 1;
     settings.MutateAtSteadyState = 0;
     settings.ShowMutations = static_cast<std::uint8_t>(layout & 1);
-    settings.TrailLength = layout == 3 ? 16 : 0;
+    settings.TrailLength = layout >= 3 ? 16 : 0;
     LifeWorld world;
     world.worldCols = layout == 0 ? 1024 : 256;
     world.worldRows = layout == 0 ? 768 / 4 : 192;  // a quarter of the height
@@ -74,9 +77,10 @@ TEST(NoAllocation, LoopStepMutationSamplingDrawingAndPause) {
     world.worldBitsA = world.currentBits = a.data();
     world.worldBitsB = world.nextBits = b.data();
     world.displayBits = display.data();
-    std::vector<std::uint8_t> shades(worldBytes * 8), shadeDisplay(1024 * 768);
+    std::vector<std::uint8_t> shades(worldBytes * 8), shadeDisplay(4 * 1024 * 768);
     world.trailShades = shades.data();
     world.shadeDisplayBits = shadeDisplay.data();
+    if (layout == 4) world.shadePixels = pixelTable.data();
     world.generator.Seed(3, 4);
     world.mutationCountdown = 1;
     std::FILE* log = std::tmpfile();

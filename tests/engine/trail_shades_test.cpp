@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -47,6 +48,7 @@ struct FadeModel {
 // shades match the model cell by cell; each display pixel inside a placed
 // copy holds its cell's shade, every other byte (the margins, what the tiles
 // do not reach, the rows' padding, the bytes past the end) keeps the guard.
+// The 32-bit image holds the same, each shade as its pixel from a table.
 TEST(TrailShades, FollowThePlainFadeAtEveryZoomAndTiling) {
   const std::vector<TrailCase> cases = {
       {"1024x768 defaults", 1024, 768, 512, 384, 1, 1, 0, 16, {{0, 0}}},
@@ -67,6 +69,9 @@ TEST(TrailShades, FollowThePlainFadeAtEveryZoomAndTiling) {
       {"803x601 Z2 W2, wider and taller than the display", 803, 601, 224, 160, 2, 2, 0, 16,
        {{0, 0}}},
   };
+  // A pixel for every shade whose four bytes all differ from the others'.
+  std::vector<std::uint32_t> table(kShadePixelCount);
+  for (std::uint32_t s = 0; s < table.size(); ++s) table[s] = 0x01020304u * (s + 1) ^ 0x80u;
   std::mt19937 rng(27);
   for (const TrailCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -82,6 +87,10 @@ TEST(TrailShades, FollowThePlainFadeAtEveryZoomAndTiling) {
               static_cast<size_t>(stride * c.displayHeight));
     std::vector<std::uint8_t> display(
         ShadeDisplayBytes(c.displayWidth, c.displayHeight) + kGuardTail, kGuard);
+    std::vector<std::uint8_t> pixels(
+        ShadePixelDisplayBytes(c.displayWidth, c.displayHeight) + kGuardTail, kGuard);
+    ASSERT_EQ(ShadePixelDisplayBytes(c.displayWidth, c.displayHeight),
+              static_cast<size_t>(4 * c.displayWidth * c.displayHeight));
     std::vector<std::uint8_t> shades(TrailShadeBytes(c.cols, c.rows) + kGuardTail, kGuard);
     std::fill_n(shades.begin(), c.cols * c.rows, std::uint8_t{0});
     LifeWorld world;
@@ -96,6 +105,7 @@ TEST(TrailShades, FollowThePlainFadeAtEveryZoomAndTiling) {
       fade.See(bits, g);
       UpdateTrailShades(shades.data(), bits.bits.data(), c.cols, c.rows, c.trailLength);
       ComposeTrailShades(display.data(), shades.data(), world, settings);
+      ComposeTrailPixels(pixels.data(), shades.data(), table.data(), world, settings);
       if (g >= 5 && g < length + 2) continue;
       SCOPED_TRACE(g);
 
@@ -104,16 +114,22 @@ TEST(TrailShades, FollowThePlainFadeAtEveryZoomAndTiling) {
         for (int col = 0; col < c.cols; ++col)
           expectedShades[static_cast<size_t>(r * c.cols + col)] = fade.Shade(r, col, g);
       std::vector<std::uint8_t> expected(display.size(), kGuard);
+      std::vector<std::uint8_t> expectedPixels(pixels.size(), kGuard);
       for (const PixelPoint& p : c.placements)
         for (int y = p.y; y < std::min(p.y + (c.rows << c.zoom), c.displayHeight); ++y)
-          for (int x = p.x; x < std::min(p.x + (c.cols << c.zoom), c.displayWidth); ++x)
-            expected[static_cast<size_t>(y * stride + x)] =
-                fade.Shade((y - p.y) >> c.zoom, (x - p.x) >> c.zoom, g);
-      int wrongShades = 0, wrongPixels = 0;
+          for (int x = p.x; x < std::min(p.x + (c.cols << c.zoom), c.displayWidth); ++x) {
+            const std::uint8_t shade = fade.Shade((y - p.y) >> c.zoom, (x - p.x) >> c.zoom, g);
+            expected[static_cast<size_t>(y * stride + x)] = shade;
+            std::memcpy(&expectedPixels[static_cast<size_t>(4 * (y * c.displayWidth + x))],
+                        &table[shade], 4);
+          }
+      int wrongShades = 0, wrongPixels = 0, wrongColours = 0;
       for (size_t i = 0; i < shades.size(); ++i) wrongShades += shades[i] != expectedShades[i];
       for (size_t i = 0; i < display.size(); ++i) wrongPixels += display[i] != expected[i];
+      for (size_t i = 0; i < pixels.size(); ++i) wrongColours += pixels[i] != expectedPixels[i];
       ASSERT_EQ(wrongShades, 0);
       ASSERT_EQ(wrongPixels, 0);
+      ASSERT_EQ(wrongColours, 0);
     }
   }
 }
@@ -132,6 +148,16 @@ TEST(TrailPalette, EvenStepsFromBlackToTheCellColour) {
       EXPECT_EQ(palette[0], 0u);
       EXPECT_EQ(palette[static_cast<size_t>(length)], colour & 0x00FFFFFFu);
       EXPECT_EQ(palette[static_cast<size_t>(length) + 1], kUnwritten);
+      // The 32-bit pixels: the same colours, red and blue trading places, the
+      // cell colour past the trail length.
+      std::vector<std::uint32_t> pixels(kShadePixelCount + 1, kUnwritten);
+      TrailPixelTable(colour, trailLength, pixels.data());
+      EXPECT_EQ(pixels[kShadePixelCount], kUnwritten);
+      for (int s = 0; s < kShadePixelCount; ++s) {
+        const std::uint32_t c = palette[static_cast<size_t>(std::min(s, length))];
+        EXPECT_EQ(pixels[static_cast<size_t>(s)],
+                  (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF)) << s;
+      }
       for (int s = 0; s <= length; ++s) {
         const std::uint32_t entry = palette[static_cast<size_t>(s)];
         EXPECT_EQ(entry >> 24, 0u) << s;

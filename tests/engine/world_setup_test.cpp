@@ -10,26 +10,33 @@
 #include <vector>
 
 #include "engine/life_world.h"
+#include "engine/trail_shades.h"
 #include "support/known_worlds.h"
 #include "support/loaded_settings.h"
 
 namespace {
 
 // Buffers full of 0xFF, as fresh memory may hold anything, and the requests
-// in order ("A 416x300"). The request numbered failAt throws instead.
+// in order ("A 416x300"). The request numbered failAt throws instead. With
+// pixels set, the shade display is a 32-bit image drawn through them.
 class DirtyBuffers final : public WorldBufferAllocator {
  public:
   std::vector<std::string> requests;
   std::vector<std::uint8_t> memory[kWorldBufferCount];
   int failAt = -1;
+  const std::uint32_t* pixels = nullptr;
 
   std::uint8_t* Allocate(WorldBuffer buffer, std::int32_t width, std::int32_t height) override {
     if (static_cast<int>(requests.size()) == failAt) throw std::bad_alloc();
     requests.push_back(Request(buffer, width, height));
     std::vector<std::uint8_t>& bytes = memory[static_cast<int>(buffer)];
-    bytes.assign(WorldBufferBytes(buffer, width, height), 0xFF);
+    bytes.assign(buffer == WorldBuffer::kShadeDisplay && pixels != nullptr
+                     ? ShadePixelDisplayBytes(width, height)
+                     : WorldBufferBytes(buffer, width, height),
+                 0xFF);
     return bytes.data();
   }
+  const std::uint32_t* ShadePixels() const override { return pixels; }
   const std::vector<std::uint8_t>& Of(WorldBuffer buffer) const {
     return memory[static_cast<int>(buffer)];
   }
@@ -142,27 +149,32 @@ TEST(WorldSetup, AFailedAllocationLeavesTheWorldUnbuilt) {
   }
 }
 
-// With trails the shades and their 8-bit image take the 1-bit display
-// buffer's place, in every layout, and both start black.
+// With trails the shades and their image (8-bit, or 32-bit pixels where the
+// front end gives a pixel table) take the 1-bit display buffer's place, in
+// every layout, and both start black.
 TEST(WorldSetup, WithTrailsTheShadeBuffersReplaceTheDisplayBuffer) {
-  for (std::uint32_t zoom : {0u, 1u}) {
-    LifeSettings settings = support::LoadedFrom({{"ZoomFactor", zoom}, {"TrailLength", 16}});
-    LifeWorld world;
-    world.generator.Seed(1, 2);
-    DirtyBuffers buffers;
-    const WorldGeometry g = BuildWorld(world, 1024, 768, settings, buffers);
-    EXPECT_EQ(buffers.requests,
-              (std::vector<std::string>{
-                  DirtyBuffers::Request(WorldBuffer::kWorldA, g.worldCols, g.worldRows),
-                  DirtyBuffers::Request(WorldBuffer::kWorldB, g.worldCols, g.worldRows),
-                  DirtyBuffers::Request(WorldBuffer::kShades, g.worldCols, g.worldRows),
-                  DirtyBuffers::Request(WorldBuffer::kShadeDisplay, 1024, 768)}))
-        << zoom;
-    EXPECT_EQ(world.displayBits, nullptr);
-    EXPECT_EQ(world.trailShades, buffers.Of(WorldBuffer::kShades).data());
-    EXPECT_EQ(world.shadeDisplayBits, buffers.Of(WorldBuffer::kShadeDisplay).data());
-    EXPECT_TRUE(AllDead(buffers.Of(WorldBuffer::kShades)));
-    EXPECT_TRUE(AllDead(buffers.Of(WorldBuffer::kShadeDisplay)));
-    EXPECT_EQ(buffers.Of(WorldBuffer::kShadeDisplay).size(), 1024u * 768u);
-  }
+  const std::vector<std::uint32_t> table(kShadePixelCount, 7);
+  for (std::uint32_t zoom : {0u, 1u})
+    for (const std::uint32_t* pixels : {static_cast<const std::uint32_t*>(nullptr), table.data()}) {
+      LifeSettings settings = support::LoadedFrom({{"ZoomFactor", zoom}, {"TrailLength", 16}});
+      LifeWorld world;
+      world.generator.Seed(1, 2);
+      DirtyBuffers buffers;
+      buffers.pixels = pixels;
+      const WorldGeometry g = BuildWorld(world, 1024, 768, settings, buffers);
+      EXPECT_EQ(buffers.requests,
+                (std::vector<std::string>{
+                    DirtyBuffers::Request(WorldBuffer::kWorldA, g.worldCols, g.worldRows),
+                    DirtyBuffers::Request(WorldBuffer::kWorldB, g.worldCols, g.worldRows),
+                    DirtyBuffers::Request(WorldBuffer::kShades, g.worldCols, g.worldRows),
+                    DirtyBuffers::Request(WorldBuffer::kShadeDisplay, 1024, 768)}))
+          << zoom;
+      EXPECT_EQ(world.displayBits, nullptr);
+      EXPECT_EQ(world.trailShades, buffers.Of(WorldBuffer::kShades).data());
+      EXPECT_EQ(world.shadeDisplayBits, buffers.Of(WorldBuffer::kShadeDisplay).data());
+      EXPECT_TRUE(AllDead(buffers.Of(WorldBuffer::kShades)));
+      EXPECT_TRUE(AllDead(buffers.Of(WorldBuffer::kShadeDisplay)));
+      EXPECT_EQ(buffers.Of(WorldBuffer::kShadeDisplay).size(), 1024u * 768u * (pixels ? 4 : 1));
+      EXPECT_EQ(world.shadePixels, pixels);
+    }
 }
