@@ -25,20 +25,6 @@ TDib::TDib(std::int32_t width, std::int32_t height, ColorUse colorUse) : use(col
   Allocate(width, height, 1, static_cast<std::int64_t>(width) / 8 * height, 2);
 }
 
-TDib::TDib(std::int32_t width, std::int32_t height, const std::uint32_t* colours, int count)
-    : use(ColorUse::Rgb) {
-  if (width <= 0 || height <= 0 || count < 1 || count > 256) throw TXOutOfMemory();
-  const std::int64_t stride = (static_cast<std::int64_t>(width) + 3) / 4 * 4;
-  for (int i = 0; i < count; ++i) {
-    RGBQUAD& entry = header.colors.rgb[i];
-    entry.rgbRed = GetRValue(colours[i]);
-    entry.rgbGreen = GetGValue(colours[i]);
-    entry.rgbBlue = GetBValue(colours[i]);
-    entry.rgbReserved = 0;
-  }
-  Allocate(width, height, 8, stride * height, static_cast<DWORD>(count));
-}
-
 TDib::TDib(std::int32_t width, std::int32_t height) : use(ColorUse::Rgb) {
   if (width <= 0 || height <= 0) throw TXOutOfMemory();
   Allocate(width, height, 32, std::int64_t{4} * width * height, 0);

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// A 1-bit device-independent bitmap with a two-entry colour table, an 8-bit
-// one with a table of up to 256 colours, or a 32-bit one without a table.
+// A 1-bit device-independent bitmap with a two-entry colour table, or a
+// 32-bit one without a table.
 //
 // Layout: a 40-byte BITMAPINFOHEADER (width, positive height = bottom-up,
 // 1 plane, 1 bit per pixel, BI_RGB, image size height * width / 8, no
@@ -19,10 +19,8 @@
 // bitmaps) or two 16-bit palette indices (DIB_PAL_COLORS, the display
 // bitmap, drawn through a palette realized in the target DC).
 //
-// The 8-bit form has 8 bits per pixel, rows padded to a multiple of 4 bytes
-// (any positive width), and an RGB table of as many colours as it is made
-// with (biClrUsed). The 32-bit form (the shades of trails) has no table:
-// each pixel is 0x00RRGGBB, rows of 4 * width bytes, any positive width.
+// The 32-bit form (the shades of trails) has no table: each pixel is
+// 0x00RRGGBB, rows of 4 * width bytes, any positive width.
 class TDib {
  public:
   enum class ColorUse : UINT { Rgb = DIB_RGB_COLORS, PaletteIndices = DIB_PAL_COLORS };
@@ -31,9 +29,6 @@ class TDib {
   // a geometry that no allocation could hold (non-positive sides, a width
   // that is not a multiple of 32, more than 2^31 - 1 bytes).
   TDib(std::int32_t width, std::int32_t height, ColorUse use);
-  // The 8-bit form, its table the count colours (1..256, COLORREF layout).
-  // Throws as the 1-bit constructor does, and for a count out of range.
-  TDib(std::int32_t width, std::int32_t height, const std::uint32_t* colours, int count);
   // The 32-bit form. Throws as the 1-bit constructor does.
   TDib(std::int32_t width, std::int32_t height);
   ~TDib();
@@ -65,7 +60,7 @@ class TDib {
   struct Header {
     BITMAPINFOHEADER info;
     union {
-      RGBQUAD rgb[256];
+      RGBQUAD rgb[2];
       std::uint16_t index[2];
     } colors;
   };

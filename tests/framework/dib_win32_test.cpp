@@ -1,5 +1,5 @@
-// The framework's 1-bit bitmap: its header and colour table as GDI reads
-// them, the pixel layout GDI gives them, and allocation failure.
+// The framework's 1-bit and 32-bit bitmaps: the header and colour table as
+// GDI reads them, the pixel layout GDI gives them, and allocation failure.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -47,20 +47,14 @@ TEST(Dib, ColourTablesFollowTheHeaderAsGdiExpectsThem) {
   EXPECT_EQ(std::memcmp(indices, words, 4), 0);
   EXPECT_EQ(display.Usage(), static_cast<UINT>(DIB_PAL_COLORS));
 
-  // The 8-bit form: rows padded to 4 bytes, the table as many colours long.
-  const std::uint32_t shades[3] = {0, 0x00808018, 0x00FFFF30};
-  TDib shaded(803, 3, shades, 3);
-  const BITMAPINFOHEADER& h = shaded.Info()->bmiHeader;
-  EXPECT_EQ(h.biBitCount, 8);
-  EXPECT_EQ(h.biClrUsed, 3u);
+  // The 32-bit form: no table, rows of 4 bytes a pixel, any width.
+  TDib pixels(803, 3);
+  const BITMAPINFOHEADER& h = pixels.Info()->bmiHeader;
+  EXPECT_EQ(h.biBitCount, 32);
+  EXPECT_EQ(h.biClrUsed, 0u);
   EXPECT_EQ(h.biHeight, 3);
-  EXPECT_EQ(shaded.ImageSize(), 804u * 3u);
-  const auto* table = reinterpret_cast<const std::uint8_t*>(shaded.Info()) + 40;
-  const std::uint8_t three[12] = {0, 0, 0, 0, 0x80, 0x80, 0x18, 0, 0xFF, 0xFF, 0x30, 0};  // blue, green, red, 0
-  EXPECT_EQ(std::memcmp(table, three, 12), 0);
-  EXPECT_EQ(shaded.Usage(), static_cast<UINT>(DIB_RGB_COLORS));
-  EXPECT_THROW(TDib(32, 2, shades, 0), TXOutOfMemory);
-  EXPECT_THROW(TDib(32, 2, shades, 257), TXOutOfMemory);
+  EXPECT_EQ(pixels.ImageSize(), 803u * 4u * 3u);
+  EXPECT_EQ(pixels.Usage(), static_cast<UINT>(DIB_RGB_COLORS));
 }
 
 // Reads the picture GDI makes of a bitmap's memory: bit 7 of byte 0 is the
@@ -84,6 +78,21 @@ TEST(Dib, GdiShowsTheMemoryBottomUpWithTheMostSignificantBitLeftmost) {
   EXPECT_EQ(GetPixel(dc, 0, 1), RGB(10, 20, 30));  // bottom line, left
   EXPECT_EQ(GetPixel(dc, 31, 0), RGB(10, 20, 30));  // top line, right
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0, 0, 0));
+
+  SelectObject(dc, previous);
+  DeleteObject(section);
+
+  // A 32-bit pixel is 0x00RRGGBB, bottom line first.
+  TDib pixels(3, 2);
+  const std::uint32_t image[6] = {0x000A141E, 0, 0, 0, 0, 0x00FFFF30};
+  std::memcpy(pixels.Bits(), image, sizeof image);
+  section = CreateDIBSection(dc, pixels.Info(), DIB_RGB_COLORS, &sectionBits, nullptr, 0);
+  ASSERT_NE(section, nullptr);
+  std::memcpy(sectionBits, pixels.Bits(), pixels.ImageSize());
+  previous = SelectObject(dc, section);
+  EXPECT_EQ(GetPixel(dc, 0, 1), RGB(10, 20, 30));  // bottom line, left
+  EXPECT_EQ(GetPixel(dc, 2, 0), RGB(255, 255, 48));  // top line, right
   EXPECT_EQ(GetPixel(dc, 1, 1), RGB(0, 0, 0));
 
   SelectObject(dc, previous);
@@ -138,6 +147,8 @@ TEST_F(DibAllocation, GeometryNoMemoryCouldHoldIsRefusedBeforeAllocating) {
   EXPECT_THROW(TDib(32, -2, TDib::ColorUse::Rgb), TXOutOfMemory);
   EXPECT_THROW(TDib(40, 10, TDib::ColorUse::Rgb), TXOutOfMemory);  // rows would need padding
   EXPECT_THROW(TDib(1 << 20, 1 << 20, TDib::ColorUse::Rgb), TXOutOfMemory);  // 2^37 bytes
+  EXPECT_THROW(TDib(0, 10), TXOutOfMemory);
+  EXPECT_THROW(TDib(1 << 15, 1 << 15), TXOutOfMemory);  // 2^32 bytes
   EXPECT_TRUE(requests.empty());
 }
 
