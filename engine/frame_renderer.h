@@ -3,8 +3,8 @@
 #include <cstdint>
 
 // Which bitmap a frame is transferred from: a world buffer, the 1-bit
-// display buffer, or the 8-bit shade image of trails (a shade per pixel,
-// rows padded to 4 bytes, bottom-up).
+// display buffer, or the shade image of trails (bottom-up: 8-bit shades in
+// rows padded to 4 bytes, or 32-bit pixels, as the front end built it).
 enum class TransferSource { kNone, kWorldA, kWorldB, kDisplay, kShadeDisplay };
 
 // One composed frame, handed to the renderer: the bitmap to transfer

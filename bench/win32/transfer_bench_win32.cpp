@@ -16,7 +16,7 @@
 // not.)
 //
 // With "trails N" the world has trails of N generations (TrailLength), so
-// every frame composes and transfers the 8-bit shade image.
+// every frame composes and transfers the 32-bit image of the shades.
 //
 //   transfer_bench.exe [seconds] [frames] [trails N]     (default 10 seconds)
 //   prints: "<rate> transfers/sec (<width>x<height>, <frames> frames in <ms> ms)"

@@ -3,6 +3,7 @@
 session: the same Xvfb display, the same Wine prefix, one after the other.
 
     measure_rates.py BUILD_DIR [--seconds 10] [--rounds 2] [--size 1024x768] [--phases]
+                     [--trails N]
 
 BUILD_DIR is a MinGW x86_64 tree with program/cellarium.scr and
 bench/win32/transfer_bench.exe. The saver runs with the default settings
@@ -13,6 +14,10 @@ stayed black is reported as such: its rate then measures no drawing.
 With --phases a last run of transfer_bench.exe runs the saver's own
 generation loop and prints where a frame's time goes (step, compose,
 transfer, everything else).
+
+With --trails N each round runs the saver with the defaults and then with
+TrailLength N, one after the other, and prints the two LastRates and their
+ratio instead; --phases then times the loop both ways.
 
 With --speeds it runs the saver instead at each position of the options
 dialog's speed slider (GenerationRate 5, 10, 30, 60, 120 and 0, no limit)
@@ -116,6 +121,8 @@ def main():
     ap.add_argument("--size", default="1024x768")
     ap.add_argument("--phases", action="store_true",
                     help="then time the saver's generation loop by phase")
+    ap.add_argument("--trails", type=int, default=0, metavar="N",
+                    help="instead, the saver's rate without and with TrailLength N")
     ap.add_argument("--speeds", action="store_true",
                     help="instead, the saver's rate at each speed position")
     args = ap.parse_args()
@@ -155,6 +162,24 @@ def main():
             for speed in speeds:
                 label = f"{speed} a second" if speed else "no limit"
                 print(f"| {label} | {' / '.join(f'{v:.1%}' for v in shares[speed])} |")
+            return 1 if failed else 0
+        if args.trails:
+            print(f"# {args.size} on Xvfb {display.name}, {args.seconds:g} s per run, "
+                  f"the defaults and TrailLength {args.trails}", flush=True)
+            for n in range(1, args.rounds + 1):
+                rates = []
+                for length in (0, args.trails):
+                    prefix.reg_add("TrailLength", "REG_DWORD", length)
+                    rate, text, drew = saver_rate(prefix, display, scr_win, args.seconds)
+                    failed |= not drew
+                    rates.append(rate)
+                    print(f"round {n}: TrailLength {length}: LastRate {text}"
+                          f"{'' if drew else '  (screen stayed black)'}", flush=True)
+                print(f"round {n}: with trails / without = {rates[1] / rates[0]:.2f}", flush=True)
+            if args.phases:
+                for mode in (("frames",), ("frames", "trails", str(args.trails))):
+                    _, table = bench_rate(prefix, bench_win, args.seconds, *mode)
+                    print(f"frame phases, {' '.join(mode)}: {table}", flush=True)
             return 1 if failed else 0
         print(f"# {args.size} on Xvfb {display.name}, Wine prefix {root}, "
               f"{args.seconds:g} s per run, default settings", flush=True)
