@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "engine/trail_shades.h"
 #include "framework/exceptions.h"
 #include "framework/fault_injection.h"
 

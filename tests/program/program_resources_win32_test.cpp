@@ -49,16 +49,10 @@ TEST_F(ProgramResources, IconOneIsOneImageOf32By32In16Colours) {
   EXPECT_EQ(bytes[12], 4);  // 4 bits per pixel
 }
 
-#define CELLARIUM_TEXT2(x) #x
-#define CELLARIUM_TEXT(x) CELLARIUM_TEXT2(x)
-
 TEST_F(ProgramResources, TheManifestAsksForDpiAwarenessAndTheVersion6Controls) {
   const std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_FALSE(manifest.empty());
-  EXPECT_NE(manifest.find("name=\"Cellarium.ScreenSaver\" version=\""
-                          CELLARIUM_TEXT(CELLARIUM_VERSION_MAJOR) "."
-                          CELLARIUM_TEXT(CELLARIUM_VERSION_MINOR) "."
-                          CELLARIUM_TEXT(CELLARIUM_VERSION_PATCH) ".0\""),
+  EXPECT_NE(manifest.find("name=\"Cellarium.ScreenSaver\" version=\"" CELLARIUM_VERSION_TEXT "\""),
             std::string::npos);
   EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
   EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
